@@ -1,0 +1,2 @@
+// Placeholder entry point until the shell is built.
+int main() { return 0; }

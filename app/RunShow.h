@@ -1,0 +1,15 @@
+// Start-up, the main loop and shutdown.
+#pragma once
+
+#include "platform/Win32.h"
+
+int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
+            int showCommand);
+
+// Ends the process at once with exit status 0; never returns.
+[[noreturn]] void HaltProgram();
+
+// Recording seam: while a handler is set, HaltProgram calls it instead of ending the
+// process. The handler must not return (it throws or jumps out of the frame).
+using HaltHandler = void (*)();
+void SetHaltHandler(HaltHandler handler);

@@ -1,0 +1,277 @@
+// Win32-shaped window, GDI and WGL calls over SDL2.
+//
+// The show's shell is written against the classic Win32 surface: a window class,
+// a window procedure, a message queue polled with PeekMessage, a device context
+// and a WGL rendering context. On Linux these calls are served by SDL2; the records
+// and constants keep their Win32 values so the shell code reads as it would there.
+// Each call below notes what it keeps of Win32 and what it drops.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = std::uint32_t;
+using LONG = std::int32_t;
+using BOOL = std::int32_t;
+using ATOM = std::uint16_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+// Opaque handles. The platform layer owns what they point at.
+struct PlatformWindow;
+struct PlatformDeviceContext;
+struct PlatformGlContext;
+struct PlatformInstance;
+struct PlatformCursor;
+struct PlatformGdiObject;
+struct PlatformModule;
+using HWND = PlatformWindow*;
+using HDC = PlatformDeviceContext*;
+using HGLRC = PlatformGlContext*;
+using HINSTANCE = PlatformInstance*;
+using HCURSOR = PlatformCursor*;
+using HICON = PlatformCursor*;
+using HBRUSH = PlatformGdiObject*;
+using HMENU = PlatformGdiObject*;
+using HGDIOBJ = PlatformGdiObject*;
+using HFONT = PlatformGdiObject*;
+using HMODULE = PlatformModule*;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+constexpr BOOL FALSE = 0;
+constexpr BOOL TRUE = 1;
+
+// Class styles.
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_OWNDC = 0x0020;
+
+// Window styles.
+constexpr DWORD WS_POPUP = 0x80000000u;
+constexpr DWORD WS_CLIPSIBLINGS = 0x04000000u;
+constexpr DWORD WS_CLIPCHILDREN = 0x02000000u;
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOW = 5;
+
+// Messages.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+
+// PeekMessage options.
+constexpr UINT PM_NOREMOVE = 0x0000;
+constexpr UINT PM_REMOVE = 0x0001;
+
+// Message box types and results.
+constexpr UINT MB_OK = 0x00000000u;
+constexpr UINT MB_ICONERROR = 0x00000010u;
+constexpr int IDOK = 1;
+
+// Display settings.
+constexpr DWORD DM_BITSPERPEL = 0x00040000u;
+constexpr DWORD DM_PELSWIDTH = 0x00080000u;
+constexpr DWORD DM_PELSHEIGHT = 0x00100000u;
+constexpr DWORD CDS_FULLSCREEN = 0x00000004u;
+constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
+constexpr LONG DISP_CHANGE_FAILED = -1;
+
+// Pixel format descriptor flags and types.
+constexpr DWORD PFD_DOUBLEBUFFER = 0x00000001u;
+constexpr DWORD PFD_DRAW_TO_WINDOW = 0x00000004u;
+constexpr DWORD PFD_SUPPORT_OPENGL = 0x00000020u;
+constexpr BYTE PFD_TYPE_RGBA = 0;
+constexpr BYTE PFD_MAIN_PLANE = 0;
+
+// Virtual-key codes the shell and its tests name.
+constexpr int VK_BACK = 0x08;
+constexpr int VK_TAB = 0x09;
+constexpr int VK_RETURN = 0x0D;
+constexpr int VK_SHIFT = 0x10;
+constexpr int VK_CONTROL = 0x11;
+constexpr int VK_MENU = 0x12;
+constexpr int VK_ESCAPE = 0x1B;
+constexpr int VK_SPACE = 0x20;
+constexpr int VK_LEFT = 0x25;
+constexpr int VK_UP = 0x26;
+constexpr int VK_RIGHT = 0x27;
+constexpr int VK_DOWN = 0x28;
+constexpr int VK_F1 = 0x70;
+constexpr int VK_F12 = 0x7B;
+
+// LoadCursorA resource id of the standard arrow.
+inline const char* const IDC_ARROW = reinterpret_cast<const char*>(std::uintptr_t{32512});
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+
+struct WNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    const char* lpszMenuName;
+    const char* lpszClassName;
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+
+// The 156-byte display mode record, field for field (unions flattened to their
+// display members).
+struct DEVMODEA {
+    char dmDeviceName[32];
+    WORD dmSpecVersion;
+    WORD dmDriverVersion;
+    WORD dmSize;
+    WORD dmDriverExtra;
+    DWORD dmFields;
+    LONG dmPositionX;
+    LONG dmPositionY;
+    DWORD dmDisplayOrientation;
+    DWORD dmDisplayFixedOutput;
+    short dmColor;
+    short dmDuplex;
+    short dmYResolution;
+    short dmTTOption;
+    short dmCollate;
+    char dmFormName[32];
+    WORD dmLogPixels;
+    DWORD dmBitsPerPel;
+    DWORD dmPelsWidth;
+    DWORD dmPelsHeight;
+    DWORD dmDisplayFlags;
+    DWORD dmDisplayFrequency;
+    DWORD dmICMMethod;
+    DWORD dmICMIntent;
+    DWORD dmMediaType;
+    DWORD dmDitherType;
+    DWORD dmReserved1;
+    DWORD dmReserved2;
+    DWORD dmPanningWidth;
+    DWORD dmPanningHeight;
+};
+static_assert(sizeof(DEVMODEA) == 156);
+static_assert(offsetof(DEVMODEA, dmPelsWidth) == 108);
+
+struct PIXELFORMATDESCRIPTOR {
+    WORD nSize;
+    WORD nVersion;
+    DWORD dwFlags;
+    BYTE iPixelType;
+    BYTE cColorBits;
+    BYTE cRedBits;
+    BYTE cRedShift;
+    BYTE cGreenBits;
+    BYTE cGreenShift;
+    BYTE cBlueBits;
+    BYTE cBlueShift;
+    BYTE cAlphaBits;
+    BYTE cAlphaShift;
+    BYTE cAccumBits;
+    BYTE cAccumRedBits;
+    BYTE cAccumGreenBits;
+    BYTE cAccumBlueBits;
+    BYTE cAccumAlphaBits;
+    BYTE cDepthBits;
+    BYTE cStencilBits;
+    BYTE cAuxBuffers;
+    BYTE iLayerType;
+    BYTE bReserved;
+    DWORD dwLayerMask;
+    DWORD dwVisibleMask;
+    DWORD dwDamageMask;
+};
+static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
+
+// Packs the two 16-bit halves of a WM_SIZE parameter.
+constexpr LPARAM MAKELPARAM(unsigned low, unsigned high) {
+    return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
+}
+constexpr unsigned LOWORD(std::uintptr_t v) { return static_cast<unsigned>(v & 0xFFFFu); }
+constexpr unsigned HIWORD(std::uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFFu); }
+
+// --- Windows and the message queue (Win32Window.cpp) ---
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass);
+// Sends WM_CREATE, then WM_SIZE with the client size, to the class's procedure before it returns.
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                     int x, int y, int width, int height, HWND parent, HMENU menu,
+                     HINSTANCE instance, void* param);
+BOOL ShowWindow(HWND window, int command);
+BOOL UpdateWindow(HWND window);
+HWND SetFocus(HWND window);
+BOOL GetClientRect(HWND window, RECT* rect);
+HCURSOR LoadCursorA(HINSTANCE instance, const char* cursorName);
+// Looks for a message of this thread (SDL events are translated and queued first).
+BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
+// Takes the next message, waiting for one if none is queued; 0 for WM_QUIT.
+BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+// Calls the window procedure synchronously.
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Returns the instance handle of the running program.
+HINSTANCE GetModuleHandleA(const char* moduleName);
+
+// --- Message boxes (Win32MessageBox.cpp) ---
+
+// Blocks until dismissed. Where no box can be shown (no display), writes caption and
+// text to standard error instead, so that no failure is ever silent.
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// --- Display mode (Win32Display.cpp) ---
+
+// A mode with CDS_FULLSCREEN switches to that size for the life of the window;
+// no mode restores the mode stored in the system settings.
+LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
+
+// --- Device context, pixel format and GL context (Win32Gl.cpp) ---
+
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request);
+BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* request);
+// An OpenGL compatibility context: 1.1 immediate mode, display lists, GLU.
+HGLRC wglCreateContext(HDC dc);
+BOOL wglMakeCurrent(HDC dc, HGLRC context);
+BOOL wglDeleteContext(HGLRC context);
+BOOL SwapBuffers(HDC dc);

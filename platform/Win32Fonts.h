@@ -1,0 +1,44 @@
+// Win32-shaped outline fonts: a font description selected into a device context,
+// and 3D glyph display lists built from it, over FreeType, fontconfig and the GLU
+// tessellator.
+#pragma once
+
+#include "platform/Win32.h"
+
+constexpr int FW_BOLD = 700;
+constexpr DWORD ANSI_CHARSET = 0;
+constexpr DWORD DEFAULT_CHARSET = 1;
+constexpr DWORD SYMBOL_CHARSET = 2;
+constexpr DWORD OUT_TT_PRECIS = 4;
+constexpr DWORD CLIP_DEFAULT_PRECIS = 0;
+constexpr DWORD ANTIALIASED_QUALITY = 4;
+constexpr DWORD DEFAULT_PITCH = 0;
+constexpr DWORD FF_DONTCARE = 0;
+constexpr int WGL_FONT_LINES = 0;
+constexpr int WGL_FONT_POLYGONS = 1;
+
+struct POINTFLOAT {
+    float x;
+    float y;
+};
+
+struct GLYPHMETRICSFLOAT {
+    float gmfBlackBoxX;
+    float gmfBlackBoxY;
+    POINTFLOAT gmfptGlyphOrigin;
+    float gmfCellIncX;
+    float gmfCellIncY;
+};
+static_assert(sizeof(GLYPHMETRICSFLOAT) == 24);
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
+                  DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
+                  DWORD outputPrecision, DWORD clipPrecision, DWORD quality,
+                  DWORD pitchAndFamily, const char* faceName);
+// Returns the object that was selected before.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// One display list per code first … first + count − 1: the glyph's filled front face,
+// its back face `extrusion` behind along −z, side walls with outward normals, in units
+// where the em height is 1, ending with a translation by the glyph's advance.
+BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation,
+                         float extrusion, int format, GLYPHMETRICSFLOAT* metrics);

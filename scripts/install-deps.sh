@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package Larkspur needs to build, run and test.
+# Safe to run again; needs root (or sudo).
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    # libraries the show links
+    libsdl2-dev libopenmpt-dev libjpeg-dev libpng-dev libfreetype-dev libfontconfig-dev
+    libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
+    # fonts the outline builder draws from
+    fontconfig fonts-liberation2 fonts-symbola
+    # tests, benchmarks and media checks
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb xauth xdotool x11-apps imagemagick openmpt123 xmp sox ffmpeg
+)
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update
+    $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

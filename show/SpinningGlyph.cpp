@@ -1,0 +1,4 @@
+// Placeholder until the spinning glyph is built.
+#include "show/Layers.h"
+
+void DrawSpinningGlyph() {}
