@@ -1,2 +1,11 @@
-// Placeholder entry point until the shell is built.
-int main() { return 0; }
+// The program's entry point: the show, then exit status 0.
+#include <cstdlib>
+
+#include "app/ApplicationError.h"
+#include "app/RunShow.h"
+
+int main() {
+    InstallApplicationErrorHandler();
+    RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);
+    std::exit(0);
+}

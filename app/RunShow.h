@@ -6,6 +6,10 @@
 int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
             int showCommand);
 
+// The message loop of RunShow: messages first, a frame on every idle pass, Escape sends
+// the close. Returns once the quit message has been taken.
+void RunMessageLoop(HWND window);
+
 // Ends the process at once with exit status 0; never returns.
 [[noreturn]] void HaltProgram();
 

@@ -92,6 +92,9 @@ constexpr DWORD DM_PELSHEIGHT = 0x00100000u;
 constexpr DWORD CDS_FULLSCREEN = 0x00000004u;
 constexpr LONG DISP_CHANGE_SUCCESSFUL = 0;
 constexpr LONG DISP_CHANGE_FAILED = -1;
+constexpr LONG DISP_CHANGE_BADMODE = -2;
+constexpr LONG DISP_CHANGE_BADFLAGS = -4;
+constexpr LONG DISP_CHANGE_BADPARAM = -5;
 
 // Pixel format descriptor flags and types.
 constexpr DWORD PFD_DOUBLEBUFFER = 0x00000001u;
@@ -234,6 +237,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass);
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param);
+// Sends WM_DESTROY to the procedure, then frees the window; its handle goes stale.
+BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
 BOOL UpdateWindow(HWND window);
 HWND SetFocus(HWND window);
@@ -247,6 +252,8 @@ BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
 // Calls the window procedure synchronously.
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Queues a message for the window (or for the thread when the window is null).
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Returns the instance handle of the running program.
@@ -275,3 +282,12 @@ HGLRC wglCreateContext(HDC dc);
 BOOL wglMakeCurrent(HDC dc, HGLRC context);
 BOOL wglDeleteContext(HGLRC context);
 BOOL SwapBuffers(HDC dc);
+
+// --- Diagnostics and test seams (Win32Window.cpp) ---
+
+// Why the last failing call of this layer failed (SDL's text or ours); empty if none has.
+const char* PlatformFailureReason();
+// Test seam: while set, each Win32-shaped call of this layer reports its name here as it
+// starts ("SwapBuffers", "wglDeleteContext", ...). Null clears it.
+using PlatformCallObserver = void (*)(const char* call);
+void SetPlatformCallObserver(PlatformCallObserver observer);

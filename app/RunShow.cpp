@@ -1,0 +1,99 @@
+// Start-up, the main loop and shutdown of the show.
+//
+// The order matters: the sound system and the song come up before any window exists,
+// window creation makes the rendering context and the scene, the display switches
+// before the window shows, and the show time starts with the song. The loop draws
+// only when no message is waiting, so messages always come before frames.
+#include "app/RunShow.h"
+
+#include <cstring>
+#include <string>
+
+#include "app/ShowWindow.h"
+#include "audio/MusicPlayer.h"
+#include "show/RenderFrame.h"
+
+static void ShowSoundError(const char* what) {
+    const std::string text =
+        std::string(what) + SoundErrorText(static_cast<std::uint8_t>(FSOUND_GetError()));
+    MessageBoxA(nullptr, text.c_str(), "Error!", MB_OK);
+}
+
+void RunMessageLoop(HWND window) {
+    MSG msg = {};
+    for (;;) {
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+            // -1 is an error, not a message; only the quit message ends the loop.
+            const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0) {
+                return;
+            }
+            if (got > 0) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        } else {
+            RenderFrame();
+            SwapBuffers(WindowDC);
+            if (Keys[VK_ESCAPE] != 0) {
+                SendMessageA(window, WM_CLOSE, 0, 0);
+            }
+        }
+    }
+}
+
+int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
+    if (static_cast<std::uint8_t>(FSOUND_Init(44100, 32, 0)) == 0) {
+        ShowSoundError("Error! Initializing: ");
+        FSOUND_Close();
+        return 0;
+    }
+
+    Song = FMUSIC_LoadSong("data/theme.xm");
+    if (Song == nullptr) {
+        ShowSoundError("Error! Loading Song: ");
+        FSOUND_Close();
+        return 0;
+    }
+
+    WNDCLASSA windowClass;
+    std::memset(&windowClass, 0, sizeof windowClass);
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = ShowWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "OpenGL WinClass";
+    if (RegisterClassA(&windowClass) == 0) {
+        MessageBoxA(nullptr, "Failed To Register The Window Class.", "Error", MB_OK | MB_ICONERROR);
+        return 0;
+    }
+
+    HWND window = CreateWindowExA(0, "OpenGL WinClass", "Larkspur",
+                                  WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 640, 480,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        MessageBoxA(nullptr, "Window Creation Error.", "Error", MB_OK | MB_ICONERROR);
+        return 0;
+    }
+
+    DEVMODEA displayMode;
+    std::memset(&displayMode, 0, sizeof displayMode);
+    displayMode.dmSize = sizeof displayMode;
+    displayMode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    displayMode.dmPelsWidth = 640;
+    displayMode.dmPelsHeight = 480;
+    ChangeDisplaySettingsA(&displayMode, CDS_FULLSCREEN);
+
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    SetFocus(window);
+
+    FMUSIC_PlaySong(Song);
+
+    RunMessageLoop(window);
+
+    FMUSIC_FreeSong(Song);
+    Song = nullptr;
+    FSOUND_Close();
+    return 0;
+}

@@ -1,0 +1,113 @@
+// The show window's procedure: its rendering context, the projection's size, the key
+// flags, and the release of everything the window holds when it is closed.
+#include "app/ShowWindow.h"
+
+#include "app/Scene.h"
+
+std::int32_t Keys[256] = {};
+HDC WindowDC = nullptr;
+HGLRC RenderContext = nullptr;
+
+const PIXELFORMATDESCRIPTOR ShowPixelFormat = {
+    40,                                                         // nSize
+    1,                                                          // nVersion
+    PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER, // dwFlags
+    PFD_TYPE_RGBA,                                              // iPixelType
+    16,                                                         // cColorBits
+    0,
+    0,
+    0,
+    0,
+    0,
+    0, // red, green, blue bits and shifts
+    0,
+    0, // no alpha buffer
+    0,
+    0,
+    0,
+    0,
+    0,              // no accumulation buffer
+    16,             // cDepthBits
+    0,              // cStencilBits
+    0,              // cAuxBuffers
+    PFD_MAIN_PLANE, // iLayerType
+    0,              // bReserved
+    0,
+    0,
+    0, // layer, visible, damage masks
+};
+
+// Shows why the context could not be made and ends the show through the quit message.
+static LRESULT FailCreate(const char* text) {
+    MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONERROR);
+    PostQuitMessage(0);
+    return 0;
+}
+
+static LRESULT CreateRenderContext(HWND window) {
+    WindowDC = GetDC(window);
+    const int format = ChoosePixelFormat(WindowDC, &ShowPixelFormat);
+    if (format == 0) {
+        return FailCreate("Cant't Find A Suitable PixelFormat.");
+    }
+    if (!SetPixelFormat(WindowDC, format, &ShowPixelFormat)) {
+        return FailCreate("Can't Set The PixelFormat.");
+    }
+    RenderContext = wglCreateContext(WindowDC);
+    if (RenderContext == nullptr) {
+        return FailCreate("Can't Create A GL Rendering Context.");
+    }
+    if (!wglMakeCurrent(WindowDC, RenderContext)) {
+        return FailCreate("Can't activate GLRC.");
+    }
+    RECT client = {};
+    GetClientRect(window, &client);
+    InitScene(client.right, client.bottom);
+    return 0;
+}
+
+// Gives back the display mode, the context and the device context, and ends the loop.
+// The handles are forgotten once given back, so a second close releases nothing twice.
+static LRESULT ReleaseRenderContext(HWND window) {
+    ChangeDisplaySettingsA(nullptr, 0);
+    wglMakeCurrent(WindowDC, nullptr);
+    if (RenderContext != nullptr) {
+        wglDeleteContext(RenderContext);
+        RenderContext = nullptr;
+    }
+    if (WindowDC != nullptr) {
+        ReleaseDC(window, WindowDC);
+        WindowDC = nullptr;
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT ShowWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return CreateRenderContext(window);
+    case WM_DESTROY:
+    case WM_CLOSE:
+        return ReleaseRenderContext(window);
+    case WM_SIZE:
+        // Nothing to size before the context exists, or after it is given back.
+        if (RenderContext != nullptr) {
+            ResizeScene(static_cast<int>(LOWORD(static_cast<std::uintptr_t>(lParam))),
+                        static_cast<int>(HIWORD(static_cast<std::uintptr_t>(lParam))));
+        }
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam < 256) {
+            Keys[wParam] = -1;
+        }
+        return 0;
+    case WM_KEYUP:
+        if (wParam < 256) {
+            Keys[wParam] = 0;
+        }
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,88 @@
+// The display mode change of the show: ChangeDisplaySettingsA over SDL full-screen modes.
+//
+// Win32 changes the mode of the whole display; SDL changes it for a window, while that
+// window is full screen. So a requested mode is remembered and applied to the show's
+// window (the newest one, and any made later); no mode gives the desktop back. A size
+// the display cannot show exactly is refused, as Win32 refuses it, and nothing changes.
+#include <SDL2/SDL.h>
+
+#include "platform/Win32.h"
+#include "platform/Win32Objects.h"
+
+static bool ModeRequested = false;
+static SDL_DisplayMode RequestedMode = {};
+
+// Full screen in exactly the requested size, or nothing.
+static LONG ApplyMode(PlatformWindow* window) {
+    if (window->Sdl == nullptr) {
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    int display = SDL_GetWindowDisplayIndex(window->Sdl);
+    if (display < 0) {
+        display = 0;
+    }
+    SDL_DisplayMode closest = {};
+    if (SDL_GetClosestDisplayMode(display, &RequestedMode, &closest) == nullptr ||
+        closest.w != RequestedMode.w || closest.h != RequestedMode.h) {
+        SetPlatformFailure("ChangeDisplaySettingsA: the display has no mode of that size");
+        return DISP_CHANGE_BADMODE;
+    }
+    if (SDL_SetWindowDisplayMode(window->Sdl, &closest) != 0 ||
+        SDL_SetWindowFullscreen(window->Sdl, SDL_WINDOW_FULLSCREEN) != 0) {
+        SetPlatformFailure(SDL_GetError());
+        return DISP_CHANGE_FAILED;
+    }
+    return DISP_CHANGE_SUCCESSFUL;
+}
+
+void ApplyDisplayModeToNewWindow(PlatformWindow* window) {
+    if (ModeRequested) {
+        ApplyMode(window);
+    }
+}
+
+LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
+    ObservePlatformCall("ChangeDisplaySettingsA");
+    if (mode == nullptr) {
+        // Back to the stored mode: the window leaves full screen.
+        ModeRequested = false;
+        PlatformWindow* window = NewestWindow();
+        if (window != nullptr && window->Sdl != nullptr &&
+            (SDL_GetWindowFlags(window->Sdl) & SDL_WINDOW_FULLSCREEN) != 0 &&
+            SDL_SetWindowFullscreen(window->Sdl, 0) != 0) {
+            SetPlatformFailure(SDL_GetError());
+            return DISP_CHANGE_FAILED;
+        }
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    if (mode->dmSize != sizeof(DEVMODEA)) {
+        SetPlatformFailure("ChangeDisplaySettingsA: bad record size");
+        return DISP_CHANGE_BADPARAM;
+    }
+    if ((flags & ~CDS_FULLSCREEN) != 0) {
+        SetPlatformFailure("ChangeDisplaySettingsA: only CDS_FULLSCREEN is supported");
+        return DISP_CHANGE_BADFLAGS;
+    }
+    const DWORD sizeFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    if ((mode->dmFields & sizeFields) != sizeFields || mode->dmPelsWidth == 0 ||
+        mode->dmPelsHeight == 0 || mode->dmPelsWidth > 16384 || mode->dmPelsHeight > 16384) {
+        SetPlatformFailure("ChangeDisplaySettingsA: no usable size in the mode");
+        return DISP_CHANGE_BADMODE;
+    }
+    RequestedMode = SDL_DisplayMode{};
+    RequestedMode.w = static_cast<int>(mode->dmPelsWidth);
+    RequestedMode.h = static_cast<int>(mode->dmPelsHeight);
+    if ((mode->dmFields & DM_BITSPERPEL) != 0 && mode->dmBitsPerPel == 16) {
+        RequestedMode.format = SDL_PIXELFORMAT_RGB565;
+    }
+    ModeRequested = true;
+    PlatformWindow* window = NewestWindow();
+    if (window == nullptr) {
+        return DISP_CHANGE_SUCCESSFUL;
+    }
+    const LONG result = ApplyMode(window);
+    if (result != DISP_CHANGE_SUCCESSFUL) {
+        ModeRequested = false;
+    }
+    return result;
+}
