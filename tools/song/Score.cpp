@@ -28,7 +28,7 @@ constexpr Chord Am{A, true}, Dm{D, true}, Em{E, true};
 constexpr Chord FM{F, false}, CM{C, false}, GM{G, false}, EM{E, false};
 
 constexpr int BarRows = 16;
-constexpr std::uint8_t FxVolumeSlide = 0xA, FxSpeed = 0xF, FxExtended = 0xE;
+constexpr std::uint8_t FxSpeed = 0xF, FxExtended = 0xE;
 
 struct Sheet {
     XmPattern P;
@@ -102,31 +102,31 @@ void DrumBar(Sheet& s, int bar, Drums style, bool fill) {
     case Drums::Basic:
         s.Note(r + 0, KickChannel, N(C, 4), Kick, 60);
         s.Note(r + 10, KickChannel, N(C, 4), Kick, 52);
-        s.Note(r + 4, SnareChannel, N(C, 4), Snare, 44);
-        s.Note(r + 12, SnareChannel, N(C, 4), Snare, 44);
+        s.Note(r + 4, SnareChannel, N(C, 4), Snare, 54);
+        s.Note(r + 12, SnareChannel, N(C, 4), Snare, 54);
         for (int i = 0; i < BarRows; i += 2)
-            s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 4 == 0 ? 22 : 16);
+            s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 4 == 0 ? 26 : 18);
         break;
     case Drums::Full:
         s.Note(r + 0, KickChannel, N(C, 4), Kick, 62);
         s.Note(r + 10, KickChannel, N(C, 4), Kick, 54);
         if (bar % 2 == 1)
             s.Note(r + 7, KickChannel, N(C, 4), Kick, 36);
-        s.Note(r + 4, SnareChannel, N(C, 4), Snare, 46);
-        s.Note(r + 12, SnareChannel, N(C, 4), Snare, 46);
-        s.Note(r + (bar % 2 ? 15 : 9), SnareChannel, N(C, 4), Snare, 12);
+        s.Note(r + 4, SnareChannel, N(C, 4), Snare, 58);
+        s.Note(r + 12, SnareChannel, N(C, 4), Snare, 58);
+        s.Note(r + (bar % 2 ? 15 : 9), SnareChannel, N(C, 4), Snare, 16);
         for (int i = 0; i < BarRows; ++i) {
             if (i == 6 || i == 14)
-                s.Note(r + i, HatChannel, N(C, 4), OpenHat, 16);
+                s.Note(r + i, HatChannel, N(C, 4), OpenHat, 20);
             else
-                s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 2 == 0 ? 22 : 11);
+                s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 2 == 0 ? 28 : 14);
         }
         break;
     case Drums::Half:
         s.Note(r + 0, KickChannel, N(C, 4), Kick, 56);
-        s.Note(r + 8, SnareChannel, N(C, 4), Snare, 40);
+        s.Note(r + 8, SnareChannel, N(C, 4), Snare, 50);
         for (int i = 0; i < BarRows; i += 2)
-            s.Note(r + i, HatChannel, N(C, 4), ClosedHat, 16);
+            s.Note(r + i, HatChannel, N(C, 4), ClosedHat, 20);
         break;
     case Drums::Calm:
         s.Note(r + 0, KickChannel, N(C, 4), Kick, 30);
@@ -137,10 +137,10 @@ void DrumBar(Sheet& s, int bar, Drums style, bool fill) {
     if (fill) {
         // Snare run over the last half bar, rising; the last hits roll on ticks.
         static const int rows[] = {8, 10, 11, 12, 13, 14, 15};
-        int v = 20;
+        int v = 28;
         for (int i : rows) {
             s.Note(r + i, SnareChannel, N(C, 4), Snare, v);
-            v += 5;
+            v += 6;
         }
         s.Effect(r + 14, SnareChannel, FxExtended, 0x93);
         s.Effect(r + 15, SnareChannel, FxExtended, 0x92);

@@ -163,7 +163,7 @@ std::vector<std::int16_t> SynthKick() {
     std::int64_t pitch = One30;
     std::int64_t pitchDecay = DecayFactor(1300);
     std::int64_t level = One30;
-    std::int64_t levelDecay = DecayFactor(9000);
+    std::int64_t levelDecay = DecayFactor(7000);
     std::uint32_t phase = 0;
     Noise noise(0x4B1C4u);
     LowPass clickFilter{20000};
