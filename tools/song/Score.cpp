@@ -92,7 +92,7 @@ std::uint8_t ArpTone(Chord c, int step) {
     return static_cast<std::uint8_t>(base + (c.Minor ? minorSteps[step] : majorSteps[step]));
 }
 
-enum class Drums { None, Basic, Full, Half, Calm };
+enum class Drums { None, Basic, Full, Roll, Half, Calm };
 
 void DrumBar(Sheet& s, int bar, Drums style, bool fill) {
     int r = bar * BarRows;
@@ -120,6 +120,23 @@ void DrumBar(Sheet& s, int bar, Drums style, bool fill) {
                 s.Note(r + i, HatChannel, N(C, 4), OpenHat, 20);
             else
                 s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 2 == 0 ? 28 : 14);
+        }
+        break;
+    case Drums::Roll:
+        // A rolling variant: a pushed second kick, ghost snares and open hats on the
+        // off-beats.
+        s.Note(r + 0, KickChannel, N(C, 4), Kick, 62);
+        s.Note(r + 10, KickChannel, N(C, 4), Kick, 50);
+        s.Note(r + (bar % 2 ? 11 : 3), KickChannel, N(C, 4), Kick, 40);
+        s.Note(r + 4, SnareChannel, N(C, 4), Snare, 58);
+        s.Note(r + 12, SnareChannel, N(C, 4), Snare, 58);
+        s.Note(r + 7, SnareChannel, N(C, 4), Snare, 14);
+        s.Note(r + 14, SnareChannel, N(C, 4), Snare, 12);
+        for (int i = 0; i < BarRows; ++i) {
+            if (i % 4 == 2)
+                s.Note(r + i, HatChannel, N(C, 4), OpenHat, 16);
+            else
+                s.Note(r + i, HatChannel, N(C, 4), ClosedHat, i % 2 == 0 ? 26 : 12);
         }
         break;
     case Drums::Half:
@@ -179,11 +196,13 @@ void BassBar(Sheet& s, int bar, Chord c, Bassline style, int volume) {
     }
 }
 
-void ArpBar(Sheet& s, int bar, Chord c, int volume) {
-    static const int order[BarRows] = {0, 1, 2, 3, 4, 3, 2, 1, 0, 2, 3, 5, 4, 3, 2, 1};
+void ArpBar(Sheet& s, int bar, Chord c, int volume, int figure) {
+    static const int orders[2][BarRows] = {{0, 1, 2, 3, 4, 3, 2, 1, 0, 2, 3, 5, 4, 3, 2, 1},
+                                           {0, 2, 4, 2, 1, 3, 5, 3, 2, 4, 3, 1, 0, 2, 1, 3}};
     int r = bar * BarRows;
     for (int i = 0; i < BarRows; ++i)
-        s.Note(r + i, ArpChannel, ArpTone(c, order[i]), Bell, i % 4 == 0 ? volume : volume - 6);
+        s.Note(r + i, ArpChannel, ArpTone(c, orders[figure][i]), Bell,
+               i % 4 == 0 ? volume : volume - 6);
 }
 
 struct Section {
@@ -193,6 +212,7 @@ struct Section {
     Bassline BassStyle = Bassline::Groove;
     int PadVolume = 26;
     bool Arp = false;
+    int ArpFigure = 0;
     bool CrashAtStart = false;
     const Melody* Lead = nullptr;
     int LeadVolume = 34;
@@ -212,7 +232,7 @@ XmPattern MainPattern(const Section& section) {
         if (changed)
             s.Note(bar * BarRows, PadChannel, PadNote(c), PadInstrument(c), section.PadVolume);
         if (section.Arp)
-            ArpBar(s, bar, c, 18);
+            ArpBar(s, bar, c, 18, section.ArpFigure);
     }
     if (section.CrashAtStart)
         s.Note(0, EffectChannel, N(C, 4), Crash, 30);
@@ -479,6 +499,8 @@ XmModule ComposeSong() {
     turn.CrashAtStart = true;
     turn.Arp = true;
     turn.BassStyle = Bassline::Syncopated;
+    turn.DrumStyle = Drums::Roll;
+    turn.ArpFigure = 1;
     turn.Lead = &Turn;
     std::uint8_t turnA = add(MainPattern(turn));
     turn.CrashAtStart = false;
