@@ -5,7 +5,7 @@
 // pad, bell and echoes that fades before the song loops.
 #include "tools/song/Song.h"
 
-#include <stdexcept>
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +70,22 @@ void WriteMelody(Sheet& s, int channel, std::uint8_t instrument, const Melody& m
         bool joined = i + 1 < m.size() && m[i + 1].Row == end;
         if (!joined && end < s.P.Rows)
             s.Off(end, channel);
+    }
+}
+
+// A quieter copy of a melody three rows (a dotted sixteenth) later on the effect
+// channel, from row `from` up to (not including) row `until`, never over another event.
+void WriteEcho(Sheet& s, const Melody& m, int volume, int from, int until) {
+    const int delay = 3;
+    for (std::size_t i = 0; i < m.size(); ++i) {
+        int row = m[i].Row + delay;
+        if (row < from || row >= until || s.P.At(row, EffectChannel).Note != 0)
+            continue;
+        s.Note(row, EffectChannel, m[i].Note, Lead, volume);
+        int end = row + m[i].Length;
+        bool joined = i + 1 < m.size() && m[i + 1].Row + delay == end;
+        if (!joined && end < until)
+            s.Off(end, EffectChannel);
     }
 }
 
@@ -216,6 +232,7 @@ struct Section {
     bool CrashAtStart = false;
     const Melody* Lead = nullptr;
     int LeadVolume = 34;
+    int EchoUntil = 256; // the echo stays clear of effects placed later in the pattern
 };
 
 // One pattern of the main part: a bar of 16 rows per chord.
@@ -236,9 +253,12 @@ XmPattern MainPattern(const Section& section) {
     }
     if (section.CrashAtStart)
         s.Note(0, EffectChannel, N(C, 4), Crash, 30);
-    if (section.Lead)
+    if (section.Lead) {
         WriteMelody(s, LeadChannel, Lead, *section.Lead, section.LeadVolume);
-    else
+        // After a crash the echo waits for its ring to die down.
+        WriteEcho(s, *section.Lead, section.LeadVolume * 2 / 5, section.CrashAtStart ? 20 : 0,
+                  std::min(section.EchoUntil, s.P.Rows));
+    } else
         s.Off(0, LeadChannel);
     return s.P;
 }
@@ -357,10 +377,11 @@ XmPattern BreakPattern() {
     b.PadVolume = 30;
     b.Lead = &Hush;
     b.LeadVolume = 24;
+    b.EchoUntil = 38; // the riser
+    b.CrashAtStart = true;
     XmPattern p = MainPattern(b);
     Sheet s(64);
     s.P = p;
-    s.Note(0, EffectChannel, N(C, 4), Crash, 20);
     s.Off(0, HatChannel);
     for (int row = 32; row < 64; row += (row < 48 ? 4 : 2))
         s.Note(row, KickChannel, N(C, 4), Kick, 30 + (row - 32) / 2);
