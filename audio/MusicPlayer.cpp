@@ -73,7 +73,7 @@ static bool IsLiveSong(const FMUSIC_MODULE* module) {
 }
 
 // Renders the next buffer. Runs on SDL's audio thread with the device lock held.
-static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) {
+static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     if (stream == nullptr || length <= 0) {
         return;
     }
