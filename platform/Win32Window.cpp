@@ -35,6 +35,8 @@ static std::deque<MSG> Queue;
 static bool QuitPending = false;
 static int QuitCode = 0;
 static bool SdlVideoUp = false;
+// The window that SetFocus gave the keyboard to.
+static HWND FocusWindow = nullptr;
 static std::string FailureReason;
 static PlatformCallObserver CallObserver = nullptr;
 
@@ -251,13 +253,12 @@ BOOL UpdateWindow(HWND window) {
 
 HWND SetFocus(HWND window) {
     ObservePlatformCall("SetFocus");
-    static HWND focused = nullptr;
     if (window != nullptr && !IsLiveWindow(window)) {
         SetPlatformFailure("SetFocus: invalid window handle");
         return nullptr;
     }
-    HWND previous = IsLiveWindow(focused) ? focused : nullptr;
-    focused = window;
+    HWND previous = IsLiveWindow(FocusWindow) ? FocusWindow : nullptr;
+    FocusWindow = window;
     if (window == nullptr) {
         return previous;
     }
@@ -292,7 +293,12 @@ static void PumpSdlEvents() {
     while (SDL_PollEvent(&event) != 0) {
         PlatformWindow* target = nullptr;
         if (event.type == SDL_KEYDOWN || event.type == SDL_KEYUP) {
+            // SDL takes a moment to believe the window has the keyboard and reports no
+            // window until then; the keys belong to the window given the focus.
             target = WindowFromSdlId(event.key.windowID);
+            if (target == nullptr && event.key.windowID == 0 && IsLiveWindow(FocusWindow)) {
+                target = FocusWindow;
+            }
         } else if (event.type == SDL_WINDOWEVENT) {
             target = WindowFromSdlId(event.window.windowID);
         } else if (event.type == SDL_QUIT) {

@@ -14,6 +14,8 @@ packages=(
     # tests, benchmarks and media checks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth xdotool x11-apps imagemagick openmpt123 xmp sox ffmpeg
+    # the X11 message box draws with the core fonts; the close-request test helper uses Xlib
+    xfonts-base libx11-dev
 )
 
 SUDO=""

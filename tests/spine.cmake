@@ -3,3 +3,10 @@ pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 add_executable(spine_wm_close ${CMAKE_CURRENT_SOURCE_DIR}/spine/WindowManagerClose.cpp)
 target_link_libraries(spine_wm_close PRIVATE PkgConfig::X11)
 set_target_properties(spine_wm_close PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The shell's end-to-end tests report a missing prerequisite with status 77.
+file(GLOB spine_e2e CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/e2e_spine_*.sh)
+foreach(script ${spine_e2e})
+    get_filename_component(name ${script} NAME_WE)
+    set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+endforeach()

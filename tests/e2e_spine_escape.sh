@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The real show under a virtual display: its window is 640 x 480 at the top left, and
+# Escape ends the show with status 0.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/spine/e2e_common.sh"
+export SDL_AUDIODRIVER=dummy
+
+if [ "${1:-}" = "--inside" ]; then
+    source "$here/spine/e2e_in_display.sh"
+    start_show
+    id="$(wait_for_window Larkspur)" || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
+    info="$(xwininfo -id "$id")"
+    grep -q "Width: 640" <<<"$info" || fail "window is not 640 wide: $info"
+    grep -q "Height: 480" <<<"$info" || fail "window is not 480 high: $info"
+    grep -q "Absolute upper-left X:  0" <<<"$info" || fail "window is not at the left: $info"
+    grep -q "Absolute upper-left Y:  0" <<<"$info" || fail "window is not at the top: $info"
+    grep -q "Map State: IsViewable" <<<"$info" || fail "window is not shown: $info"
+    xdotool windowfocus --sync "$id"
+    xdotool key Escape
+    wait_for_end
+    [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS: $(cat "$WORK/stderr.txt")"
+    [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote: $(cat "$WORK/stderr.txt")"
+    exit 0
+fi
+
+require_x
+require_song
+make_workdir
+export WORK
+under_xvfb "$0" --inside
+echo "PASS"

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# A close request from the window manager (WM_DELETE_WINDOW) ends the show with status 0.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/spine/e2e_common.sh"
+export SDL_AUDIODRIVER=dummy
+
+if [ "${1:-}" = "--inside" ]; then
+    source "$here/spine/e2e_in_display.sh"
+    start_show
+    wait_for_window Larkspur >/dev/null || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
+    "$LARKSPUR_BUILD_DIR/spine_wm_close" Larkspur || fail "the window does not take close requests"
+    wait_for_end
+    [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS: $(cat "$WORK/stderr.txt")"
+    exit 0
+fi
+
+require_x
+require_song
+[ -x "$LARKSPUR_BUILD_DIR/spine_wm_close" ] || skip "spine_wm_close is not built"
+make_workdir
+export WORK
+under_xvfb "$0" --inside
+echo "PASS"
