@@ -1,8 +1,8 @@
 // The process-wide handler for an error that nothing caught.
 //
 // An uncaught C++ exception ends in std::terminate without the stack being unwound, so
-// the handler still sees the frame that raised it: the address shown is the code just
-// after the throw, and the module is the file that holds that code.
+// the handler still sees the frame that raised it: the address shown is the return
+// address in the code that threw, and the module is the file that holds that code.
 #include "app/ApplicationError.h"
 
 #include <cxxabi.h>
@@ -57,24 +57,26 @@ static std::string FileName(const char* path) {
     return slash != nullptr ? slash + 1 : path;
 }
 
-// The return address in the frame that called __cxa_throw, with its module; the first
-// frame outside the C++ run-time when that frame is not on the stack.
+static const void* ModuleBase(void* address) {
+    Dl_info info = {};
+    return dladdr(address, &info) != 0 ? info.dli_fbase : nullptr;
+}
+
+// The stack reads: this handler, then the C++ run-time (terminate, the throw), then the
+// code that raised the error. The address is the first frame past the run-time.
 static void FindRaisePoint(void** address, std::string* module) {
     void* frames[64];
     const int count = backtrace(frames, 64);
-    int raiser = -1;
-    for (int i = 0; i + 1 < count; ++i) {
-        Dl_info info = {};
-        if (dladdr(frames[i], &info) != 0 && info.dli_sname != nullptr &&
-            std::strcmp(info.dli_sname, "__cxa_throw") == 0) {
-            raiser = i + 1;
-            break;
-        }
+    int i = 0;
+    const void* handlerBase = count > 0 ? ModuleBase(frames[0]) : nullptr;
+    while (i < count && ModuleBase(frames[i]) == handlerBase) {
+        ++i;
     }
-    if (raiser < 0) {
-        raiser = count > 0 ? count - 1 : -1;
+    const void* runtimeBase = i < count ? ModuleBase(frames[i]) : nullptr;
+    while (i < count && ModuleBase(frames[i]) == runtimeBase) {
+        ++i;
     }
-    *address = raiser >= 0 ? frames[raiser] : nullptr;
+    *address = i < count ? frames[i] : nullptr;
     Dl_info info = {};
     if (*address != nullptr && dladdr(*address, &info) != 0) {
         *module = FileName(info.dli_fname);
