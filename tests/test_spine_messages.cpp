@@ -166,11 +166,11 @@ TEST(MessageTranslation, EventsWithoutMessagesLeaveTheRecordAlone) {
 TEST(ShowWindowProc, KeyFlagsFollowDownAndUp) {
     std::memset(Keys, 0, sizeof Keys);
     ShowWindowProc(nullptr, WM_KEYDOWN, 'A', 0);
-    EXPECT_EQ(Keys['A'], -1);
+    EXPECT_EQ(Keys[0x41], -1);
     ShowWindowProc(nullptr, WM_KEYDOWN, 'A', 0x40000001);
-    EXPECT_EQ(Keys['A'], -1);
+    EXPECT_EQ(Keys[0x41], -1);
     ShowWindowProc(nullptr, WM_KEYUP, 'A', 0);
-    EXPECT_EQ(Keys['A'], 0);
+    EXPECT_EQ(Keys[0x41], 0);
     ShowWindowProc(nullptr, WM_KEYDOWN, 255, 0);
     EXPECT_EQ(Keys[255], -1);
     // System keys are not recorded.
