@@ -14,8 +14,8 @@ packages=(
     # tests, benchmarks and media checks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth xdotool x11-apps imagemagick openmpt123 xmp sox ffmpeg
-    # the X11 message box draws with the core fonts; the close-request test helper uses Xlib
-    xfonts-base libx11-dev
+    # the X11 message box draws with the core fonts; the shell tests find windows with Xlib and xwininfo
+    xfonts-base libx11-dev x11-utils
 )
 
 SUDO=""
