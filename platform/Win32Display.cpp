@@ -2,15 +2,30 @@
 //
 // Win32 changes the mode of the whole display; SDL changes it for a window, while that
 // window is full screen. So a requested mode is remembered and applied to the show's
-// window (the newest one, and any made later); no mode gives the desktop back. A size
-// the display cannot show exactly is refused, as Win32 refuses it, and nothing changes.
+// window (the newest one, and any made later); no mode gives the desktop back, and so
+// does the end of the process. A size the display cannot show exactly is refused, as
+// Win32 refuses it, and nothing changes.
 #include <SDL2/SDL.h>
+
+#include <cstdlib>
 
 #include "platform/Win32.h"
 #include "platform/Win32Objects.h"
 
 static bool ModeRequested = false;
 static SDL_DisplayMode RequestedMode = {};
+static bool RestoreAtExitSet = false;
+
+// Win32 gives a CDS_FULLSCREEN mode back when the program ends; X keeps a changed mode
+// after its client is gone. So a program that ends without restoring (the end of the
+// show ends the process from inside a frame) still leaves the desktop as it was.
+static void RestoreDisplayAtExit() {
+    PlatformWindow* window = NewestWindow();
+    if (window != nullptr && window->Sdl != nullptr &&
+        (SDL_GetWindowFlags(window->Sdl) & SDL_WINDOW_FULLSCREEN) != 0) {
+        SDL_SetWindowFullscreen(window->Sdl, 0);
+    }
+}
 
 // Full screen in exactly the requested size, or nothing.
 static LONG ApplyMode(PlatformWindow* window) {
@@ -31,6 +46,9 @@ static LONG ApplyMode(PlatformWindow* window) {
         SDL_SetWindowFullscreen(window->Sdl, SDL_WINDOW_FULLSCREEN) != 0) {
         SetPlatformFailure(SDL_GetError());
         return DISP_CHANGE_FAILED;
+    }
+    if (!RestoreAtExitSet) {
+        RestoreAtExitSet = std::atexit(RestoreDisplayAtExit) == 0;
     }
     return DISP_CHANGE_SUCCESSFUL;
 }
