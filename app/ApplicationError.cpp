@@ -57,30 +57,42 @@ static std::string FileName(const char* path) {
     return slash != nullptr ? slash + 1 : path;
 }
 
-static const void* ModuleBase(void* address) {
+static std::string ModuleOf(void* address) {
     Dl_info info = {};
-    return dladdr(address, &info) != 0 ? info.dli_fbase : nullptr;
+    return dladdr(address, &info) != 0 ? FileName(info.dli_fname) : std::string();
 }
 
-// The stack reads: this handler, then the C++ run-time (terminate, the throw), then the
-// code that raised the error. The address is the first frame past the run-time.
+// The C++ run-time and the libraries that stand between a throw and terminate.
+static bool IsRunTime(const std::string& module) {
+    static const char* const prefixes[] = {"libstdc++", "libc++",   "libgcc_s",
+                                           "libasan",   "libubsan", "libtsan"};
+    for (const char* prefix : prefixes) {
+        if (module.rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The stack reads: this handler (perhaps below a sanitizer's frame), the C++ run-time
+// (terminate, the throw), then the code that raised the error: the address shown.
 static void FindRaisePoint(void** address, std::string* module) {
     void* frames[64];
     const int count = backtrace(frames, 64);
+    const std::string own = ModuleOf(reinterpret_cast<void*>(&FindRaisePoint));
     int i = 0;
-    const void* handlerBase = count > 0 ? ModuleBase(frames[0]) : nullptr;
-    while (i < count && ModuleBase(frames[i]) == handlerBase) {
+    while (i < count && ModuleOf(frames[i]) != own) {
         ++i;
     }
-    const void* runtimeBase = i < count ? ModuleBase(frames[i]) : nullptr;
-    while (i < count && ModuleBase(frames[i]) == runtimeBase) {
+    while (i < count && ModuleOf(frames[i]) == own) {
+        ++i;
+    }
+    while (i < count && IsRunTime(ModuleOf(frames[i]))) {
         ++i;
     }
     *address = i < count ? frames[i] : nullptr;
-    Dl_info info = {};
-    if (*address != nullptr && dladdr(*address, &info) != 0) {
-        *module = FileName(info.dli_fname);
-    } else {
+    *module = *address != nullptr ? ModuleOf(*address) : std::string();
+    if (module->empty()) {
         *module = FileName(program_invocation_name);
     }
 }

@@ -235,6 +235,10 @@ BOOL ShowWindow(HWND window, int command) {
     }
     SDL_ShowWindow(window->Sdl);
     window->Visible = true;
+    // Showing activates the window: with nothing else focused, the keyboard is its.
+    if (!IsLiveWindow(FocusWindow)) {
+        FocusWindow = window;
+    }
     return wasVisible;
 }
 

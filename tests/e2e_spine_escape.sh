@@ -9,7 +9,7 @@ export SDL_AUDIODRIVER=dummy
 if [ "${1:-}" = "--inside" ]; then
     source "$here/spine/e2e_in_display.sh"
     start_show
-    id="$(wait_for_window Larkspur)" || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
+    id="$(wait_for_viewable Larkspur)" || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
     info="$(xwininfo -id "$id")"
     grep -q "Width: 640" <<<"$info" || fail "window is not 640 wide: $info"
     grep -q "Height: 480" <<<"$info" || fail "window is not 480 high: $info"
@@ -17,8 +17,11 @@ if [ "${1:-}" = "--inside" ]; then
     grep -q "Absolute upper-left Y:  0" <<<"$info" || fail "window is not at the top: $info"
     grep -q "Map State: IsViewable" <<<"$info" || fail "window is not shown: $info"
     xdotool windowfocus --sync "$id"
-    xdotool key Escape
+    # Held, as a hand holds it: the loop looks at the key after each frame, so a tap
+    # shorter than one frame could come and go unseen.
+    xdotool keydown Escape
     wait_for_end
+    xdotool keyup Escape || true
     [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS: $(cat "$WORK/stderr.txt")"
     [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote: $(cat "$WORK/stderr.txt")"
     exit 0

@@ -8,7 +8,7 @@ export SDL_AUDIODRIVER=dummy
 if [ "${1:-}" = "--inside" ]; then
     source "$here/spine/e2e_in_display.sh"
     start_show
-    wait_for_window Larkspur >/dev/null || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
+    wait_for_viewable Larkspur >/dev/null || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
     "$LARKSPUR_BUILD_DIR/spine_wm_close" Larkspur || fail "the window does not take close requests"
     wait_for_end
     [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS: $(cat "$WORK/stderr.txt")"

@@ -5,12 +5,27 @@ window_named() {
     xwininfo -root -children 2>/dev/null | awk -v want="\"$1\":" '$2 == want { print $1; exit }'
 }
 
-# Waits up to ten seconds for a window with this title; prints its id.
+# Waits up to thirty seconds for a window with this title; prints its id.
 wait_for_window() {
     local id=""
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
         id="$(window_named "$1")"
         if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        kill -0 "$SHOW_PID" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits up to ten seconds for the window with this title to be mapped; prints its id.
+wait_for_viewable() {
+    local id
+    id="$(wait_for_window "$1")" || return 1
+    for _ in $(seq 1 100); do
+        if xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"; then
             echo "$id"
             return 0
         fi
