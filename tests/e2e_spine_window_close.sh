@@ -12,7 +12,7 @@ if [ "${1:-}" = "--inside" ]; then
     "$LARKSPUR_BUILD_DIR/spine_wm_close" Larkspur || fail "the window does not take close requests"
     wait_for_end
     [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS: $(cat "$WORK/stderr.txt")"
-    exit 0
+    inside_passed
 fi
 
 require_x

@@ -61,7 +61,20 @@ run_without_display() {
     ERRORS="$(cat "$err")"
 }
 
-# Runs a script of ours under a fresh virtual display of 640 x 480, 24 bits.
+# Runs a script of ours under a fresh virtual display of 640 x 480, 24 bits. The script
+# marks its success with a file: xvfb-run's own status also reports trouble in its
+# clean-up, which says nothing about the show.
 under_xvfb() {
+    local status
+    set +e
     timeout -k 10 240 xvfb-run -a -s "-screen 0 640x480x24 -nolisten tcp" bash "$@"
+    status=$?
+    set -e
+    [ -f "$WORK/inside.ok" ] || fail "inside the virtual display (status $status)"
+}
+
+# Called by the script inside the display when all its checks have passed.
+inside_passed() {
+    touch "$WORK/inside.ok"
+    exit 0
 }
