@@ -19,8 +19,9 @@ static constexpr int OfferedFormat = 1;
 
 static std::vector<std::unique_ptr<PlatformGlContext>> Contexts;
 
+// Looked up among the live windows' own contexts, so a stale handle is never read.
 static bool IsLiveDc(HDC dc) {
-    return dc != nullptr && IsLiveWindow(dc->Window) && dc == &dc->Window->OwnDc;
+    return dc != nullptr && WindowFromDc(dc) != nullptr;
 }
 
 static bool IsLiveContext(HGLRC context) {

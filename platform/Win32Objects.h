@@ -46,6 +46,8 @@ struct PlatformGlContext {
 // Every window still alive, oldest first; a handle not in here is stale.
 bool IsLiveWindow(HWND window);
 PlatformWindow* WindowFromSdlId(unsigned sdlWindowId);
+// The live window whose own device context this is, or null.
+PlatformWindow* WindowFromDc(HDC dc);
 // The most recently created live window, or null.
 PlatformWindow* NewestWindow();
 

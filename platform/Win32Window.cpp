@@ -79,6 +79,15 @@ PlatformWindow* WindowFromSdlId(unsigned sdlWindowId) {
     return nullptr;
 }
 
+PlatformWindow* WindowFromDc(HDC dc) {
+    for (const auto& window : Windows) {
+        if (&window->OwnDc == dc) {
+            return window.get();
+        }
+    }
+    return nullptr;
+}
+
 PlatformWindow* NewestWindow() {
     return Windows.empty() ? nullptr : Windows.back().get();
 }

@@ -275,6 +275,10 @@ TEST(PixelFormat, NothingCloseGivesNoFormat) {
     EXPECT_TRUE(DestroyWindow(window));
     EXPECT_FALSE(DestroyWindow(window));
     EXPECT_EQ(GetDC(window), nullptr);
+    // Handles of a window that is gone are refused, not followed.
+    EXPECT_FALSE(SwapBuffers(dc));
+    EXPECT_EQ(ChoosePixelFormat(dc, &ShowPixelFormat), 0);
+    EXPECT_EQ(ReleaseDC(window, dc), 0);
 }
 
 TEST(DisplayMode, RefusesRecordsItCannotRead) {
