@@ -176,25 +176,23 @@ void DrawTunnel(Canvas& canvas) {
         const float r = std::sqrt(p.X * p.X + p.Y * p.Y) + 1e-6f;
         const float angle = std::atan2(p.Y, p.X);
         const float depth = 0.5f / r;
-        const float U = (angle / Tau + 0.04f * depth) * around, V = depth * 2.2f;
+        const float U = (angle / Tau + 0.03f * depth) * around, V = depth * 4.5f;
         const float cu = std::floor(U), cv = std::floor(V);
         const float fu = U - cu, fv = V - cv;
         const float edge = std::min({fu, 1 - fu, fv, 1 - fv});
         const float frame = 1 - SmoothStep(0.02f, 0.07f, edge);
         const int column = ((static_cast<int>(cu) % around) + around) % around;
         const float jitter = HashUnit(column, static_cast<int>(cv), 5u);
-        // Violet at the mouth, through rose and amber, to gold near the light.
-        const float near = Clamp01(depth / 9.0f);
-        Rgb panel =
-            Hsv(0.78f - 0.7f * near + 0.06f * jitter, 0.8f - 0.3f * near, 0.78f + 0.22f * jitter);
+        // Ring by ring from violet at the mouth through rose and amber to gold.
+        Rgb panel = Hsv(0.74f + 0.045f * cv + 0.05f * jitter, 0.75f, 0.8f + 0.2f * jitter);
         // Each panel lit from its far edge, as if by the light down the tunnel.
-        panel = panel * (0.75f + 0.35f * fv);
-        panel = Mix(panel, {1, 1, 1}, 0.2f * (1 - SmoothStep(0.0f, 0.3f, edge)));
-        Rgb c = Mix(panel, {1.0f, 0.95f, 0.82f}, 0.8f * frame);
+        panel = panel * (0.7f + 0.4f * fv);
+        panel = Mix(panel, {1, 1, 1}, 0.15f * (1 - SmoothStep(0.0f, 0.3f, edge)));
+        Rgb c = Mix(panel, {1.0f, 0.88f, 0.62f}, 0.85f * frame);
         // The light at the end: sun rays that look the same at every distance.
         const float rays = 0.5f + 0.5f * std::cos(angle * 24 + 3 * std::sin(angle * 5));
         const float glow = std::exp(-r * 7.0f);
-        const float fog = SmoothStep(5.0f, 16.0f, depth);
+        const float fog = SmoothStep(6.0f, 18.0f, depth);
         const Rgb light = Mix({1.0f, 0.72f, 0.4f}, {1.0f, 0.98f, 0.9f}, rays);
         c = Mix(c, light, fog);
         c = c + Rgb{1.0f, 0.9f, 0.7f} * (0.4f * glow);
@@ -210,7 +208,7 @@ void DrawNewton(Canvas& canvas) {
     const Rgb hues[3] = {{1.0f, 0.45f, 0.25f}, {0.25f, 0.85f, 0.75f}, {0.75f, 0.4f, 1.0f}};
     ShadeAdaptive(canvas, 3, 0.08f, [&](float u, float v) {
         const Point p = Centred(u, v);
-        std::complex<double> z(p.X * 1.25, p.Y * 1.25);
+        std::complex<double> z(p.X * 1.6, p.Y * 1.6);
         for (int n = 0; n < 60; ++n) {
             const std::complex<double> z2 = z * z;
             if (std::norm(z2) < 1e-24) {
@@ -224,9 +222,12 @@ void DrawNewton(Canvas& canvas) {
                     // Smooth iteration count from the quadratic convergence.
                     const double s = n - std::log2(std::log(d) / std::log(1e-3));
                     const float t = static_cast<float>(s);
-                    const float bands = 0.5f + 0.5f * std::cos(t * 1.3f);
-                    Rgb c = hues[k] * (0.55f + 0.45f * bands);
-                    c = Mix(c, {1.0f, 0.97f, 0.85f}, 0.35f * SmoothStep(2.0f, 9.0f, t));
+                    // Contours of equal convergence time: soft bands with a bright rim.
+                    const float band = Fract(t * 1.5f);
+                    const float rim = SmoothStep(0.8f, 1.0f, band);
+                    Rgb c = hues[k] * (0.6f + 0.4f * band);
+                    c = Mix(c, {1.0f, 0.97f, 0.85f}, 0.6f * rim);
+                    c = Mix(c, {1.0f, 0.97f, 0.85f}, 0.3f * SmoothStep(3.0f, 12.0f, t));
                     return LiftShadows(c, 0.1f);
                 }
             }
@@ -267,13 +268,13 @@ void DrawStainedGlass(Canvas& canvas) {
             }
         }
         const float gap = std::sqrt(second) - std::sqrt(best);
-        const float lead = 1 - SmoothStep(0.04f, 0.09f, gap);
+        const float lead = 1 - SmoothStep(0.03f, 0.075f, gap);
         const float hue = HashUnit(bx, by, 23u);
-        const float shade = 0.7f + 0.3f * HashUnit(bx, by, 24u);
-        Rgb glass = Hsv(0.55f + 0.6f * hue, 0.8f, shade);
+        const float shade = 0.85f + 0.15f * HashUnit(bx, by, 24u);
+        Rgb glass = Hsv(0.55f + 0.6f * hue, 0.75f, shade);
         // Light through the glass: brighter in the middle of each pane.
-        glass = Mix(glass, {1, 1, 0.95f}, 0.45f * SmoothStep(0.1f, 0.6f, gap));
-        const Rgb leadColour{0.22f, 0.18f, 0.16f};
+        glass = Mix(glass, {1, 1, 0.95f}, 0.55f * SmoothStep(0.1f, 0.6f, gap));
+        const Rgb leadColour{0.3f, 0.26f, 0.24f};
         return Mix(glass, leadColour, lead);
     });
 }
@@ -341,7 +342,11 @@ void DrawInterference(Canvas& canvas) {
             sum += std::cos(d * 60 - d * d * 20);
         }
         const float r = std::sqrt(p.X * p.X + p.Y * p.Y);
-        Rgb c = Hsv(0.6f + 0.15f * sum + 0.3f * r, 0.7f, 0.75f + 0.08f * sum);
+        const float level = sum * 1.5f + r * 2;
+        const float band = Fract(level);
+        const float line = SmoothStep(0.88f, 0.98f, band) * (1 - SmoothStep(0.98f, 1.0f, band));
+        Rgb c = Hsv(0.55f + 0.12f * std::floor(level), 0.65f, 0.7f + 0.25f * band);
+        c = Mix(c, {1.0f, 1.0f, 0.95f}, 0.7f * line);
         return LiftShadows(c, 0.1f);
     });
 }

@@ -310,14 +310,14 @@ bool DrawTitleCard(Canvas& canvas, int which, std::string& error) {
                   h * (0.3f + 0.1f * HashUnit(i, 2, 63u)), 0.1f * (HashUnit(i, 3, 63u) - 0.5f), 9,
                   {0.3f, 0.35f, 0.85f}, 0.45f, 64u + i);
         }
-        Spike(canvas, 45, h * 1.02f, h * 0.62f, 0.12f, 17, {0.35f, 0.42f, 1.0f}, 1.0f, 70u);
-        Spike(canvas, 95, h * 1.05f, h * 0.5f, -0.05f, 15, {0.55f, 0.35f, 1.0f}, 0.9f, 71u);
-        Spike(canvas, 470, h * 1.02f, h * 0.64f, -0.14f, 17, {0.45f, 0.38f, 1.0f}, 1.0f, 72u);
-        Spike(canvas, 420, h * 1.06f, h * 0.46f, 0.06f, 14, {0.32f, 0.45f, 0.95f}, 0.9f, 73u);
+        Spike(canvas, 34, h * 1.02f, h * 0.44f, 0.1f, 17, {0.35f, 0.42f, 1.0f}, 1.0f, 70u);
+        Spike(canvas, 82, h * 1.05f, h * 0.36f, -0.05f, 15, {0.55f, 0.35f, 1.0f}, 0.9f, 71u);
+        Spike(canvas, 480, h * 1.02f, h * 0.45f, -0.1f, 17, {0.45f, 0.38f, 1.0f}, 1.0f, 72u);
+        Spike(canvas, 430, h * 1.06f, h * 0.35f, 0.06f, 14, {0.32f, 0.45f, 0.95f}, 0.9f, 73u);
 
         Mask name(w, h), tagline(w, h);
         ok = SetText(name, title, U"Larkspur", 118, w / 2.0f, 262, 0) &&
-             SetText(tagline, line, U"EIGHTY-FOUR SECONDS OF LIGHT", 22, w / 2.0f, 322, 4);
+             SetText(tagline, line, U"EIGHTY-FOUR SECONDS OF LIGHT", 19, w / 2.0f, 320, 3);
         Letter(canvas, name, 180, 270, {1.0f, 0.98f, 0.9f}, {1.0f, 0.78f, 0.45f},
                {0.6f, 0.35f, 0.85f}, 10);
         Letter(canvas, tagline, 300, 322, {0.9f, 0.88f, 1.0f}, {0.8f, 0.78f, 1.0f},
@@ -331,7 +331,7 @@ bool DrawTitleCard(Canvas& canvas, int which, std::string& error) {
                 const float disc = SmoothStep(112, 108, d);
                 const float halo = std::exp(-std::max(0.0f, d - 108) / 40.0f) * 0.35f;
                 const float n = PeriodicFbm(x / 60.0f, y / 60.0f, 64, 4, 82u);
-                Rgb moon = Rgb{0.95f, 0.72f, 0.62f} * (0.55f + 0.1f * n);
+                Rgb moon = Rgb{1.0f, 0.78f, 0.64f} * (0.66f + 0.06f * n);
                 canvas.At(x, y) = Mix(canvas.At(x, y), moon, disc) + Rgb{0.6f, 0.3f, 0.35f} * halo;
             }
         }
