@@ -283,7 +283,7 @@ void DrawStainedGlass(Canvas& canvas) {
 // that its patterns repeat ever smaller towards the middle.
 void DrawKaleidoscope(Canvas& canvas) {
     const float wedge = Tau / 12;
-    ShadeAdaptive(canvas, 2, 0.12f, [&](float u, float v) {
+    ShadeAdaptive(canvas, 2, 0.2f, [&](float u, float v) {
         const Point p = Centred(u, v);
         const float r = std::sqrt(p.X * p.X + p.Y * p.Y) + 1e-7f;
         float a = std::fmod(std::atan2(p.Y, p.X) + Tau, wedge);

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include <fontconfig/fontconfig.h>
@@ -23,6 +24,9 @@ constexpr float Tau = 6.28318530718f;
 // ---- fonts --------------------------------------------------------------------------
 
 std::string MatchFontFile(const char* pattern) {
+    // The cards may be drawn on two threads at once; ask fontconfig one at a time.
+    static std::mutex lock;
+    const std::lock_guard<std::mutex> hold(lock);
     std::string file;
     FcConfig* config = FcInitLoadConfigAndFonts();
     if (!config) {
