@@ -42,14 +42,21 @@ void DrawTiledOrnament(Canvas& canvas) {
         const float petals = std::cos(angle * 16) * 0.5f + 0.5f;
         const float rings = std::cos(lr * 9 + n * 3 + petals * 1.2f);
         const float t = 0.55f * n + 0.18f * rings + 0.12f * lr;
-        Rgb c = CosinePalette(t, {0.55f, 0.62f, 0.42f}, {0.42f, 0.38f, 0.38f}, {1.0f, 1.0f, 1.0f},
-                              {0.12f, 0.02f, 0.32f});
-        // Gilded lines along the ring crests.
-        const float crest = SmoothStep(0.82f, 0.98f, rings);
-        c = Mix(c, {1.0f, 0.93f, 0.62f}, 0.65f * crest);
+        // Glazed-tile colours: teal, emerald, lime, gold, violet, round again.
+        static const Rgb stops[5] = {{0.05f, 0.5f, 0.5f},
+                                     {0.15f, 0.78f, 0.35f},
+                                     {0.72f, 0.95f, 0.3f},
+                                     {1.0f, 0.82f, 0.35f},
+                                     {0.55f, 0.38f, 0.9f}};
+        const float f = Fract(t) * 5;
+        const int i = static_cast<int>(f) % 5;
+        Rgb c = Mix(stops[i], stops[(i + 1) % 5], SmoothStep(0.0f, 1.0f, f - std::floor(f)));
+        // Pale glints along the ring crests.
+        const float crest = SmoothStep(0.9f, 0.99f, rings);
+        c = Mix(c, {0.97f, 1.0f, 0.85f}, 0.8f * crest);
         // Lighter towards the tile edge, which becomes the corners of the picture.
-        c = Mix(c, {0.85f, 1.0f, 0.75f}, 0.25f * SmoothStep(0.35f, 0.7f, r));
-        return LiftShadows(c, 0.12f);
+        c = Mix(c, {0.85f, 1.0f, 0.75f}, 0.3f * SmoothStep(0.45f, 0.7f, r));
+        return LiftShadows(c, 0.08f);
     });
 }
 
