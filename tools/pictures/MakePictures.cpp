@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr int Quality = 90;
+constexpr int Quality = 95;
 
 struct Job {
     const char* Name;

@@ -230,8 +230,11 @@ void DrawNewton(Canvas& canvas) {
                     const double s = n - std::log2(std::log(d) / std::log(1e-3));
                     const float t = static_cast<float>(s);
                     // Contours of equal convergence time: soft bands with a bright rim.
-                    const float band = Fract(t * 1.5f);
-                    const float rim = SmoothStep(0.8f, 1.0f, band);
+                    // Near the boundary the contours crowd below a pixel: let them fade
+                    // there instead of breaking into noise.
+                    const float calm = 1 - SmoothStep(7.0f, 13.0f, t);
+                    const float band = 0.5f + (Fract(t * 1.5f) - 0.5f) * calm;
+                    const float rim = SmoothStep(0.8f, 1.0f, band) * calm;
                     Rgb c = hues[k] * (0.6f + 0.4f * band);
                     c = Mix(c, {1.0f, 0.97f, 0.85f}, 0.6f * rim);
                     c = Mix(c, {1.0f, 0.97f, 0.85f}, 0.3f * SmoothStep(3.0f, 12.0f, t));
@@ -315,7 +318,9 @@ void DrawMarble(Canvas& canvas) {
         const Point p = Centred(u, v);
         const float r = std::sqrt(p.X * p.X + p.Y * p.Y) + 1e-7f;
         const float angle = std::atan2(p.Y, p.X);
-        const float lr = std::log(r);
+        // Log spirals far out; the offset turns them into a calm pinwheel in the last few
+        // pixels, where real spirals would only alias.
+        const float lr = std::log(r + 0.02f);
         // Spiral coordinate: constant along log spirals, periodic around the centre.
         const float spiral = angle * 3 / Tau + lr * 0.9f;
         const float warpA = PeriodicFbm(lr * 1.3f, angle * 6 / Tau, 6, 3, 41u);
@@ -333,6 +338,11 @@ void DrawMarble(Canvas& canvas) {
         // A hairline of gold between bands.
         const float hair = SmoothStep(0.05f, 0.0f, std::abs(f - std::round(f)));
         c = Mix(c, {1.0f, 0.85f, 0.45f}, 0.6f * hair);
+        // A pearl in the eye of the vortex, where the bands would crowd below a pixel.
+        const float pearl = SmoothStep(0.045f, 0.03f, r);
+        const Rgb shine =
+            Mix({1.0f, 0.97f, 0.9f}, {0.98f, 0.55f, 0.5f}, SmoothStep(0.0f, 0.04f, r));
+        c = Mix(c, shine, pearl);
         return LiftShadows(c, 0.1f);
     });
 }
