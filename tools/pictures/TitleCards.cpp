@@ -311,8 +311,15 @@ bool DrawTitleCard(Canvas& canvas, int which, std::string& error) {
         for (int i = 0; i < 9; ++i) {
             const float x = 20 + i * 59 + 20 * HashUnit(i, 0, 63u);
             Spike(canvas, x, h * (0.98f + 0.04f * HashUnit(i, 1, 63u)),
-                  h * (0.3f + 0.1f * HashUnit(i, 2, 63u)), 0.1f * (HashUnit(i, 3, 63u) - 0.5f), 9,
-                  {0.3f, 0.35f, 0.85f}, 0.45f, 64u + i);
+                  h * (0.22f + 0.1f * HashUnit(i, 2, 63u)), 0.1f * (HashUnit(i, 3, 63u) - 0.5f), 11,
+                  {0.3f, 0.35f, 0.85f}, 0.65f, 64u + i);
+        }
+        // Mist over the ground, lit faintly from below.
+        for (int y = h / 2; y < h; ++y) {
+            const float mist = 0.12f * SmoothStep(0.6f, 1.0f, y / static_cast<float>(h));
+            for (int x = 0; x < w; ++x) {
+                canvas.At(x, y) = canvas.At(x, y) + Rgb{0.5f, 0.35f, 0.75f} * mist;
+            }
         }
         Spike(canvas, 34, h * 1.02f, h * 0.44f, 0.1f, 17, {0.35f, 0.42f, 1.0f}, 1.0f, 70u);
         Spike(canvas, 82, h * 1.05f, h * 0.36f, -0.05f, 15, {0.55f, 0.35f, 1.0f}, 0.9f, 71u);
