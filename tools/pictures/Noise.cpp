@@ -29,8 +29,8 @@ static const float GradientX[16] = {1.0f,     0.9239f,  0.7071f, 0.3827f,  0.0f,
                                     -0.7071f, -0.9239f, -1.0f,   -0.9239f, -0.7071f, -0.3827f,
                                     0.0f,     0.3827f,  0.7071f, 0.9239f};
 
-static float Gradient(int ix, int iy, int period, std::uint32_t seed, float dx, float dy) {
-    const std::uint32_t k = HashCell(Wrap(ix, period), Wrap(iy, period), seed) >> 28;
+static float Gradient(int wx, int wy, std::uint32_t seed, float dx, float dy) {
+    const std::uint32_t k = HashCell(wx, wy, seed) >> 28;
     return GradientX[k] * dx + GradientX[(k + 12) & 15] * dy;
 }
 
@@ -43,10 +43,13 @@ float PeriodicNoise(float x, float y, int period, std::uint32_t seed) {
     const float dx = x - fx, dy = y - fy;
     const float sx = dx * dx * dx * (dx * (dx * 6 - 15) + 10);
     const float sy = dy * dy * dy * (dy * (dy * 6 - 15) + 10);
-    const float n00 = Gradient(ix, iy, period, seed, dx, dy);
-    const float n10 = Gradient(ix + 1, iy, period, seed, dx - 1, dy);
-    const float n01 = Gradient(ix, iy + 1, period, seed, dx, dy - 1);
-    const float n11 = Gradient(ix + 1, iy + 1, period, seed, dx - 1, dy - 1);
+    // Lattice corners, wrapped once.
+    const int x0 = Wrap(ix, period), y0 = Wrap(iy, period);
+    const int x1 = x0 + 1 == period ? 0 : x0 + 1, y1 = y0 + 1 == period ? 0 : y0 + 1;
+    const float n00 = Gradient(x0, y0, seed, dx, dy);
+    const float n10 = Gradient(x1, y0, seed, dx - 1, dy);
+    const float n01 = Gradient(x0, y1, seed, dx, dy - 1);
+    const float n11 = Gradient(x1, y1, seed, dx - 1, dy - 1);
     const float a = n00 + (n10 - n00) * sx;
     const float b = n01 + (n11 - n01) * sx;
     return 1.41421356f * (a + (b - a) * sy);
