@@ -152,6 +152,33 @@ PngOutcome DecodePng(png_FILE_p stream, PngSession* session) {
     return PngOutcome::Decoded;
 }
 
+// Walks the chunk lengths of the file: every chunk up to IEND must lie within the file.
+// libpng allocates a chunk's buffer from its stated length before reading it, so a
+// few damaged bytes could otherwise make it take gigabytes; such a file is refused.
+bool ChunksWithinFile(std::FILE* file) {
+    const std::int64_t size = BytesLeft(file);
+    std::uint8_t signature[8];
+    if (size < 8 || ReadSome(file, signature, 8) != 8) {
+        return false;
+    }
+    std::int64_t offset = 8;
+    for (;;) {
+        std::uint8_t header[8];
+        if (ReadSome(file, header, 8) != 8) {
+            return false;
+        }
+        const std::int64_t length = (std::int64_t(header[0]) << 24) | (header[1] << 16) |
+                                    (header[2] << 8) | header[3];
+        offset += 8 + length + 4;
+        if (length > 0x7FFFFFFF || offset > size || !SeekTo(file, offset)) {
+            return false;
+        }
+        if (header[4] == 'I' && header[5] == 'E' && header[6] == 'N' && header[7] == 'D') {
+            return true;
+        }
+    }
+}
+
 } // namespace
 
 bool TTextureImage::ReadPngFile(const std::string& fileName) {
@@ -176,6 +203,11 @@ bool TTextureImage::ReadPngFile(const std::string& fileName) {
 
 bool TTextureImage::ReadPngStream(void* stream) {
     if (!PngAvailable || !EntriesPresent()) {
+        return false;
+    }
+    std::FILE* file = static_cast<std::FILE*>(stream);
+    const bool chunksFit = ChunksWithinFile(file);
+    if (!SeekTo(file, 0) || !chunksFit) {
         return false;
     }
     PngSession session{};
