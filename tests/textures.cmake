@@ -16,3 +16,8 @@ foreach(source ${texture_test_sources})
         COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:larkspur-png>
                 $<TARGET_FILE_DIR:${name}>)
 endforeach()
+
+# The PNG tests write their pictures with libpng itself.
+if(TARGET test_png_reader)
+    target_link_libraries(test_png_reader PRIVATE PkgConfig::LIBPNG)
+endif()
