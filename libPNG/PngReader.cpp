@@ -167,8 +167,8 @@ bool ChunksWithinFile(std::FILE* file) {
         if (ReadSome(file, header, 8) != 8) {
             return false;
         }
-        const std::int64_t length = (std::int64_t(header[0]) << 24) | (header[1] << 16) |
-                                    (header[2] << 8) | header[3];
+        const std::int64_t length =
+            (std::int64_t(header[0]) << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
         offset += 8 + length + 4;
         if (length > 0x7FFFFFFF || offset > size || !SeekTo(file, offset)) {
             return false;
