@@ -5,14 +5,21 @@
 // window, the SDL window itself is made when the format is bound, which happens once
 // per window, as on Win32. The context is an OpenGL compatibility context, so the show
 // draws with OpenGL 1.1 immediate mode, display lists and GLU.
+#include <GL/gl.h>
 #include <SDL2/SDL.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "platform/Win32.h"
 #include "platform/Win32Objects.h"
+
+static bool OffscreenVideo() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "offscreen") == 0;
+}
 
 // The one format this layer offers: the request, as far as the display honours it.
 static constexpr int OfferedFormat = 1;
@@ -230,5 +237,10 @@ BOOL SwapBuffers(HDC dc) {
         return FALSE;
     }
     SDL_GL_SwapWindow(dc->Window->Sdl);
+    // Without a screen nothing paces the frames: a software renderer would queue
+    // frames faster than it draws them, without end. Each frame is finished here.
+    if (OffscreenVideo()) {
+        glFinish();
+    }
     return TRUE;
 }
