@@ -61,9 +61,20 @@ Normal2 Normalised(float x, float y, Normal2 fallback) {
     return Normal2{x / length, y / length};
 }
 
+// Interleaved normal and position of one vertex, as GL_N3F_V3F wants them.
+struct ListVertex {
+    float Normal[3];
+    float Position[3];
+};
+
+void Put(std::vector<ListVertex>* out, const Normal2& n, float x, float y, float z) {
+    out->push_back(ListVertex{{n.X, n.Y, 0.0f}, {x, y, z}});
+}
+
 // Side walls between front (z = 0) and back (z = −depth): one quad per boundary edge,
-// counter-clockwise seen from outside, normals pointing away from the filled side.
-void EmitWalls(const std::vector<GlyphPoint>& loop, float depth) {
+// counter-clockwise seen from outside, normals pointing away from the filled side. Where
+// the outline is smooth the neighbouring quads share a normal, so curves shade smoothly.
+void AddWalls(const std::vector<GlyphPoint>& loop, float depth, std::vector<ListVertex>* out) {
     std::size_t count = loop.size();
     std::vector<Normal2> edgeNormals(count);
     Normal2 last{0.0f, 0.0f};
@@ -86,39 +97,46 @@ void EmitWalls(const std::vector<GlyphPoint>& loop, float depth) {
         const GlyphPoint& b = loop[j];
         const Normal2& na = a.Smooth ? pointNormals[i] : edgeNormals[i];
         const Normal2& nb = b.Smooth ? pointNormals[j] : edgeNormals[i];
-        glNormal3f(na.X, na.Y, 0.0f);
-        glVertex3f(a.X, a.Y, 0.0f);
-        glVertex3f(a.X, a.Y, -depth);
-        glNormal3f(nb.X, nb.Y, 0.0f);
-        glVertex3f(b.X, b.Y, -depth);
-        glVertex3f(b.X, b.Y, 0.0f);
+        Put(out, na, a.X, a.Y, 0.0f);
+        Put(out, na, a.X, a.Y, -depth);
+        Put(out, nb, b.X, b.Y, -depth);
+        Put(out, nb, b.X, b.Y, 0.0f);
     }
 }
 
-void CompileGlyphList(GLuint list, const GlyphMesh* mesh, float depth, float advance) {
-    glNewList(list, GL_COMPILE);
+// The list of one glyph: its faces and walls drawn from arrays (the list keeps copies of
+// the vertices, and compiling a few array draws is far quicker than thousands of single
+// vertex calls), then the move to the next glyph.
+void CompileGlyphList(GLuint list, const GlyphMesh* mesh, float depth, float advance,
+                      std::vector<ListVertex>* faces, std::vector<ListVertex>* walls) {
+    faces->clear();
+    walls->clear();
     if (mesh != nullptr && !mesh->Triangles.empty()) {
         const auto& triangles = mesh->Triangles;
-        glBegin(GL_TRIANGLES);
-        glNormal3f(0.0f, 0.0f, 1.0f);
         for (const GlyphPoint& p : triangles) {
-            glVertex3f(p.X, p.Y, 0.0f);
+            faces->push_back(ListVertex{{0.0f, 0.0f, 1.0f}, {p.X, p.Y, 0.0f}});
         }
         // The back face is the front mirrored: each triangle's order reversed.
-        glNormal3f(0.0f, 0.0f, -1.0f);
         for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-            glVertex3f(triangles[t].X, triangles[t].Y, -depth);
-            glVertex3f(triangles[t + 2].X, triangles[t + 2].Y, -depth);
-            glVertex3f(triangles[t + 1].X, triangles[t + 1].Y, -depth);
-        }
-        glEnd();
-        if (depth != 0.0f) {
-            glBegin(GL_QUADS);
-            for (const auto& loop : mesh->Loops) {
-                EmitWalls(loop, depth);
+            for (std::size_t k : {t, t + 2, t + 1}) {
+                faces->push_back(
+                    ListVertex{{0.0f, 0.0f, -1.0f}, {triangles[k].X, triangles[k].Y, -depth}});
             }
-            glEnd();
         }
+        if (depth != 0.0f) {
+            for (const auto& loop : mesh->Loops) {
+                AddWalls(loop, depth, walls);
+            }
+        }
+    }
+    glNewList(list, GL_COMPILE);
+    if (!faces->empty()) {
+        glInterleavedArrays(GL_N3F_V3F, 0, faces->data());
+        glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(faces->size()));
+    }
+    if (!walls->empty()) {
+        glInterleavedArrays(GL_N3F_V3F, 0, walls->data());
+        glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(walls->size()));
     }
     glTranslatef(advance, 0.0f, 0.0f);
     glEndList();
@@ -187,8 +205,12 @@ BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float
         defaultAdvance = static_cast<float>(ft->glyph->metrics.horiAdvance * scale);
     }
 
+    // The arrays are client state: set for the build, put back afterwards.
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     GLUtesselator* tessellator = gluNewTess();
     GlyphMesh mesh;
+    std::vector<ListVertex> faces;
+    std::vector<ListVertex> walls;
     for (DWORD i = 0; i < count; ++i) {
         DWORD code = first + i;
         FT_UInt glyph = code <= 0xFF ? FontGlyphOfCode(*face, code) : 0;
@@ -200,7 +222,7 @@ BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float
                 drawn = BuildGlyphMesh(tessellator, ft->glyph->outline, scale, tolerance, &mesh);
             }
         }
-        CompileGlyphList(listBase + i, drawn ? &mesh : nullptr, extrusion, advance);
+        CompileGlyphList(listBase + i, drawn ? &mesh : nullptr, extrusion, advance, &faces, &walls);
         if (metrics != nullptr) {
             GLYPHMETRICSFLOAT& m = metrics[i];
             bool inked = drawn && !mesh.Triangles.empty();
@@ -214,5 +236,6 @@ BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float
     if (tessellator != nullptr) {
         gluDeleteTess(tessellator);
     }
+    glPopClientAttrib();
     return TRUE;
 }
