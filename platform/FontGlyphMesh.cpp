@@ -4,6 +4,8 @@
 #include "platform/FontGlyphMesh.h"
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
 #include <cmath>
 #include <deque>
 
@@ -14,6 +16,10 @@ namespace {
 struct TessVertex {
     GLdouble Coords[3];
     bool Smooth;
+    // Directions of the outline arriving at and leaving an end point of a segment (zero
+    // where not known): a corner is where they differ.
+    double In[2];
+    double Out[2];
 };
 
 struct OutlineWalk {
@@ -31,9 +37,9 @@ struct TessState {
     std::deque<TessVertex> Crossings;
 };
 
-// A join whose direction turns by less than this is part of a smooth curve: TrueType and
-// CFF curves meet their neighbours with matching tangents, so only real corners exceed it.
-const double SmoothJoinCosine = std::cos(12.0 * 3.14159265358979 / 180.0);
+// Segments that meet with directions closer than this are one smooth curve; fonts join
+// their curves with matching tangents, so only real corners exceed it.
+const double SmoothJoinCosine = std::cos(10.0 * 3.14159265358979 / 180.0);
 // Upper bound of chords per curve, whatever the tolerance: guards against absurd outlines.
 constexpr int MaxChordsPerCurve = 256;
 
@@ -41,9 +47,41 @@ void AddPoint(OutlineWalk* walk, double x, double y, bool smooth) {
     if (walk->Contours.empty()) {
         walk->Contours.emplace_back();
     }
-    walk->Contours.back().push_back(TessVertex{{x, y, 0.0}, smooth});
+    walk->Contours.back().push_back(TessVertex{{x, y, 0.0}, smooth, {0.0, 0.0}, {0.0, 0.0}});
     walk->X = x;
     walk->Y = y;
+}
+
+// A segment leaves the current point in direction (dx, dy)…
+void Leave(OutlineWalk* walk, double dx, double dy) {
+    if (!walk->Contours.empty() && !walk->Contours.back().empty()) {
+        TessVertex& v = walk->Contours.back().back();
+        v.Out[0] = dx;
+        v.Out[1] = dy;
+    }
+}
+
+// …and arrives at its end point in direction (dx, dy).
+void Arrive(OutlineWalk* walk, double x, double y, double dx, double dy) {
+    AddPoint(walk, x, y, false);
+    TessVertex& v = walk->Contours.back().back();
+    v.In[0] = dx;
+    v.In[1] = dy;
+}
+
+// The first of the differences that is not zero: a curve's end direction when a control
+// point sits on the end point.
+void FirstDirection(std::initializer_list<std::array<double, 2>> candidates, double* dx,
+                    double* dy) {
+    *dx = 0.0;
+    *dy = 0.0;
+    for (const auto& c : candidates) {
+        if (c[0] != 0.0 || c[1] != 0.0) {
+            *dx = c[0];
+            *dy = c[1];
+            return;
+        }
+    }
 }
 
 int ChordCount(double secondDifference, double factor, double tolerance) {
@@ -65,7 +103,9 @@ int MoveTo(const FT_Vector* to, void* user) {
 
 int LineTo(const FT_Vector* to, void* user) {
     auto* walk = static_cast<OutlineWalk*>(user);
-    AddPoint(walk, to->x * walk->Scale, to->y * walk->Scale, false);
+    double x = to->x * walk->Scale, y = to->y * walk->Scale;
+    Leave(walk, x - walk->X, y - walk->Y);
+    Arrive(walk, x, y, x - walk->X, y - walk->Y);
     return 0;
 }
 
@@ -74,6 +114,9 @@ int ConicTo(const FT_Vector* control, const FT_Vector* to, void* user) {
     double x0 = walk->X, y0 = walk->Y;
     double x1 = control->x * walk->Scale, y1 = control->y * walk->Scale;
     double x2 = to->x * walk->Scale, y2 = to->y * walk->Scale;
+    double dx, dy;
+    FirstDirection({{x1 - x0, y1 - y0}, {x2 - x0, y2 - y0}}, &dx, &dy);
+    Leave(walk, dx, dy);
     double dd = std::hypot(x0 - 2 * x1 + x2, y0 - 2 * y1 + y2);
     int n = ChordCount(dd, 0.25, walk->Tolerance);
     for (int i = 1; i < n; ++i) {
@@ -81,7 +124,8 @@ int ConicTo(const FT_Vector* control, const FT_Vector* to, void* user) {
         AddPoint(walk, u * u * x0 + 2 * u * t * x1 + t * t * x2,
                  u * u * y0 + 2 * u * t * y1 + t * t * y2, true);
     }
-    AddPoint(walk, x2, y2, false);
+    FirstDirection({{x2 - x1, y2 - y1}, {x2 - x0, y2 - y0}}, &dx, &dy);
+    Arrive(walk, x2, y2, dx, dy);
     return 0;
 }
 
@@ -91,6 +135,9 @@ int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vecto
     double x1 = control1->x * walk->Scale, y1 = control1->y * walk->Scale;
     double x2 = control2->x * walk->Scale, y2 = control2->y * walk->Scale;
     double x3 = to->x * walk->Scale, y3 = to->y * walk->Scale;
+    double dx, dy;
+    FirstDirection({{x1 - x0, y1 - y0}, {x2 - x0, y2 - y0}, {x3 - x0, y3 - y0}}, &dx, &dy);
+    Leave(walk, dx, dy);
     double dd = std::max(std::hypot(x0 - 2 * x1 + x2, y0 - 2 * y1 + y2),
                          std::hypot(x1 - 2 * x2 + x3, y1 - 2 * y2 + y3));
     int n = ChordCount(dd, 0.75, walk->Tolerance);
@@ -99,8 +146,23 @@ int CubicTo(const FT_Vector* control1, const FT_Vector* control2, const FT_Vecto
         double a = u * u * u, b = 3 * u * u * t, c = 3 * u * t * t, d = t * t * t;
         AddPoint(walk, a * x0 + b * x1 + c * x2 + d * x3, a * y0 + b * y1 + c * y2 + d * y3, true);
     }
-    AddPoint(walk, x3, y3, false);
+    FirstDirection({{x3 - x2, y3 - y2}, {x3 - x1, y3 - y1}, {x3 - x0, y3 - y0}}, &dx, &dy);
+    Arrive(walk, x3, y3, dx, dy);
     return 0;
+}
+
+bool SamePlace(const TessVertex& a, const TessVertex& b) {
+    return a.Coords[0] == b.Coords[0] && a.Coords[1] == b.Coords[1];
+}
+
+// Two points at one place become one: it arrives as the first did and leaves as the
+// second does.
+void Merge(TessVertex* first, const TessVertex& second) {
+    first->Smooth = first->Smooth && second.Smooth;
+    if (second.Out[0] != 0.0 || second.Out[1] != 0.0) {
+        first->Out[0] = second.Out[0];
+        first->Out[1] = second.Out[1];
+    }
 }
 
 // Drops repeated points and the closing repeat of the first, marks smooth joins, and
@@ -110,33 +172,28 @@ void CleanContours(std::vector<std::vector<TessVertex>>* contours) {
     for (auto& contour : *contours) {
         std::vector<TessVertex> points;
         for (const TessVertex& v : contour) {
-            if (!points.empty() && points.back().Coords[0] == v.Coords[0] &&
-                points.back().Coords[1] == v.Coords[1]) {
-                points.back().Smooth = points.back().Smooth && v.Smooth;
+            if (!points.empty() && SamePlace(points.back(), v)) {
+                Merge(&points.back(), v);
                 continue;
             }
             points.push_back(v);
         }
-        while (points.size() > 1 && points.back().Coords[0] == points.front().Coords[0] &&
-               points.back().Coords[1] == points.front().Coords[1]) {
-            points.front().Smooth = points.front().Smooth && points.back().Smooth;
+        while (points.size() > 1 && SamePlace(points.back(), points.front())) {
+            TessVertex closing = points.back();
             points.pop_back();
+            Merge(&closing, points.front());
+            points.front() = closing;
         }
         if (points.size() < 3) {
             continue;
         }
-        std::size_t count = points.size();
-        for (std::size_t i = 0; i < count; ++i) {
-            TessVertex& v = points[i];
+        for (TessVertex& v : points) {
             if (v.Smooth) {
                 continue;
             }
-            const TessVertex& before = points[(i + count - 1) % count];
-            const TessVertex& after = points[(i + 1) % count];
-            double ax = v.Coords[0] - before.Coords[0], ay = v.Coords[1] - before.Coords[1];
-            double bx = after.Coords[0] - v.Coords[0], by = after.Coords[1] - v.Coords[1];
-            double lengths = std::hypot(ax, ay) * std::hypot(bx, by);
-            v.Smooth = lengths > 0.0 && (ax * bx + ay * by) / lengths > SmoothJoinCosine;
+            double lengths = std::hypot(v.In[0], v.In[1]) * std::hypot(v.Out[0], v.Out[1]);
+            v.Smooth = lengths > 0.0 &&
+                       (v.In[0] * v.Out[0] + v.In[1] * v.Out[1]) / lengths > SmoothJoinCosine;
         }
         cleaned.push_back(std::move(points));
     }
@@ -170,7 +227,7 @@ void GLAPIENTRY TessEdgeFlag(GLboolean, void*) {}
 
 void GLAPIENTRY TessCombine(GLdouble coords[3], void* [4], GLfloat[4], void** out, void* data) {
     auto* state = static_cast<TessState*>(data);
-    state->Crossings.push_back(TessVertex{{coords[0], coords[1], 0.0}, false});
+    state->Crossings.push_back(TessVertex{{coords[0], coords[1], 0.0}, false, {0, 0}, {0, 0}});
     *out = &state->Crossings.back();
 }
 

@@ -94,6 +94,18 @@ float ModelviewX() {
     return m[12];
 }
 
+// Writes the back buffer to a PNG in the build folder, for a person to look at.
+void WritePng(const std::vector<std::uint8_t>& pixels, const char* name) {
+    const char* dir = std::getenv("LARKSPUR_BUILD_DIR");
+    std::string path = std::string(dir != nullptr ? dir : ".") + "/" + name;
+    std::string command = "convert -size 640x480 -depth 8 rgba:- -flip -alpha off '" + path + "'";
+    FILE* convert = popen(command.c_str(), "w");
+    if (convert != nullptr) {
+        std::fwrite(pixels.data(), 1, pixels.size(), convert);
+        pclose(convert);
+    }
+}
+
 class OutlineFonts : public testing::Test {
   protected:
     static void SetUpTestSuite() {
@@ -427,14 +439,33 @@ TEST_F(OutlineFonts, TestSceneRendersTextAndSymbols) {
 
     std::vector<std::uint8_t> pixels = Gl->ReadPixels();
     EXPECT_GT(InkOf(pixels).Count, 20000);
-    const char* dir = std::getenv("LARKSPUR_BUILD_DIR");
-    std::string path = std::string(dir != nullptr ? dir : ".") + "/fonts-test-scene.png";
-    std::string command = "convert -size 640x480 -depth 8 rgba:- -flip -alpha off '" + path + "'";
-    FILE* convert = popen(command.c_str(), "w");
-    if (convert != nullptr) {
-        std::fwrite(pixels.data(), 1, pixels.size(), convert);
-        pclose(convert);
-    }
+    WritePng(pixels, "fonts-test-scene.png");
+}
+
+// Large and turned, so that outlines, walls and counters can be judged by eye.
+TEST_F(OutlineFonts, CloseUpOfTurnedGlyphs) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 640.0 / 480.0, 0.1, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    Clear();
+    ShowLighting(true);
+    glLoadIdentity();
+    glTranslatef(-1.45f, 0.1f, -3.2f);
+    glRotatef(-30.0f, 0.0f, 1.0f, 0.0f);
+    glRotatef(10.0f, 1.0f, 0.0f, 0.0f);
+    glColor3ub(40, 70, 110);
+    DrawTextString("B8&\xE4@");
+    glLoadIdentity();
+    glTranslatef(-1.1f, -0.85f, -2.6f);
+    glRotatef(25.0f, 0.0f, 1.0f, 0.0f);
+    glColor3ub(110, 100, 50);
+    DrawSymbolString("N\xF2"
+                     "0:");
+    ShowLighting(false);
+    std::vector<std::uint8_t> pixels = Gl->ReadPixels();
+    EXPECT_GT(InkOf(pixels).Count, 40000);
+    WritePng(pixels, "fonts-test-closeup.png");
 }
 
 } // namespace
