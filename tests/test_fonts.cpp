@@ -191,8 +191,8 @@ TEST_F(OutlineFonts, Code255AndEmptyAndNullStringsDrawNothingAndStayPut) {
 }
 
 TEST_F(OutlineFonts, GlyphsStandSideBySideByTheirAdvances) {
-    const GLYPHMETRICSFLOAT& h = Metrics->Text['H'];
-    const GLYPHMETRICSFLOAT& l = Metrics->Text['l'];
+    const GLYPHMETRICSFLOAT& h = Metrics->Text[int{'H'}];
+    const GLYPHMETRICSFLOAT& l = Metrics->Text[int{'l'}];
     ASSERT_GT(h.gmfCellIncX, 0.5f);
     ASSERT_LT(h.gmfCellIncX, 1.0f);
     ASSERT_GT(h.gmfBlackBoxY, 0.6f); // a capital of a sans face: about 0.72 em
@@ -225,7 +225,7 @@ TEST_F(OutlineFonts, GlyphsStandSideBySideByTheirAdvances) {
 TEST_F(OutlineFonts, LitFrontFaceIsBrighterThanItsSideWall) {
     // An "I" turned 30 degrees about the vertical: its front face and its left wall both
     // face the eye, the wall more obliquely.
-    const GLYPHMETRICSFLOAT& i = Metrics->Text['I'];
+    const GLYPHMETRICSFLOAT& i = Metrics->Text[int{'I'}];
     const float ppe = 300.0f, ox = 300.0f, oy = 100.0f, angle = 30.0f;
     OrthoView(ppe, ox, oy);
     Clear();
