@@ -51,6 +51,8 @@ std::string FontFaceFile(HFONT font);
 // The Unicode character the font draws for a byte code (for a face with its own symbol
 // map, the code itself); 0 where the code stands for nothing.
 char32_t FontCharacterOfCode(HFONT font, unsigned code);
-// Chordal deviation 0 asks for the finest approximation: curves are flattened to this
-// many em at most.
+// Chordal deviation 0 asks for the finest approximation: curves are flattened so that no
+// chord strays farther than this many em from its curve. The largest glyphs the show
+// draws stand four units in front of the eye, about 145 pixels to the em, where this is
+// a third of a pixel; finer would only add triangles.
 constexpr float FinestChordalDeviation = 0.002f;
