@@ -100,6 +100,63 @@ double SignedArea(const std::vector<GlyphPoint>& loop) {
     return area / 2.0;
 }
 
+// Winding number of the loops around a point.
+int WindingAround(const GlyphMesh& mesh, double x, double y) {
+    int winding = 0;
+    for (const auto& loop : mesh.Loops) {
+        for (std::size_t i = 0; i < loop.size(); ++i) {
+            const GlyphPoint& a = loop[i];
+            const GlyphPoint& b = loop[(i + 1) % loop.size()];
+            double side = (b.X - a.X) * (y - a.Y) - (x - a.X) * (b.Y - a.Y);
+            if (a.Y <= y && b.Y > y && side > 0) {
+                ++winding;
+            } else if (a.Y > y && b.Y <= y && side < 0) {
+                --winding;
+            }
+        }
+    }
+    return winding;
+}
+
+// The walls face outwards: just right of every boundary edge (where the wall's normal
+// points) is empty, just left of it is filled.
+TEST(FontMeshes, BoundariesKeepTheFilledSideOnTheirLeft) {
+    GLUtesselator* tessellator = gluNewTess();
+    for (const char* family : {"Arial", "Wingdings"}) {
+        const FontFace* face =
+            FindFontFace(family, FW_BOLD, false, family[0] == 'A' ? ANSI_CHARSET : DEFAULT_CHARSET);
+        ASSERT_NE(face, nullptr);
+        for (unsigned code : {0x4Fu, 0x42u, 0x26u, 0xE4u, 0x4Eu, 0xF2u, 0x30u}) {
+            ASSERT_EQ(FT_Load_Glyph(face->Face, FontGlyphOfCode(*face, code),
+                                    FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP),
+                      0);
+            GlyphMesh mesh;
+            ASSERT_TRUE(BuildGlyphMesh(tessellator, face->Face->glyph->outline,
+                                       1.0 / face->Face->units_per_EM, FinestChordalDeviation,
+                                       &mesh));
+            int checked = 0, wrong = 0;
+            for (const auto& loop : mesh.Loops) {
+                for (std::size_t i = 0; i < loop.size(); ++i) {
+                    const GlyphPoint& a = loop[i];
+                    const GlyphPoint& b = loop[(i + 1) % loop.size()];
+                    double length = std::hypot(b.X - a.X, b.Y - a.Y);
+                    if (length < 0.01) {
+                        continue; // too short to probe beside it reliably
+                    }
+                    double nx = (b.Y - a.Y) / length, ny = (a.X - b.X) / length;
+                    double mx = (a.X + b.X) / 2, my = (a.Y + b.Y) / 2;
+                    ++checked;
+                    wrong += WindingAround(mesh, mx + 1e-4 * nx, my + 1e-4 * ny) != 0 ||
+                             WindingAround(mesh, mx - 1e-4 * nx, my - 1e-4 * ny) == 0;
+                }
+            }
+            EXPECT_GT(checked, 4) << family << " " << code;
+            EXPECT_EQ(wrong, 0) << family << " " << code;
+        }
+    }
+    gluDeleteTess(tessellator);
+}
+
 // For every glyph of both faces: the filled triangles all face +z and cover exactly the
 // area the boundary loops enclose (no cracks, no double cover, holes left open), and
 // the whole fits the em.
