@@ -287,6 +287,10 @@ TEST_F(OutlineFonts, AnsiBytesAbove127DrawTheirLetters) {
     EXPECT_EQ(FontCharacterOfCode(TextFont, 0xE4), U'\u00E4');
     EXPECT_EQ(FontCharacterOfCode(TextFont, 0x80), U'\u20AC');
     EXPECT_EQ(FontCharacterOfCode(TextFont, 0x9F), U'\u0178');
+    EXPECT_EQ(FontCharacterOfCode(TextFont, 0xFF), U'\u00FF');
+    for (unsigned undefined : {0x81u, 0x8Du, 0x8Fu, 0x90u, 0x9Du}) {
+        EXPECT_EQ(FontCharacterOfCode(TextFont, undefined), 0u) << undefined;
+    }
 
     // "ä" is an "a" with two dots above it.
     const float ppe = 300.0f;
@@ -442,32 +446,6 @@ TEST_F(OutlineFonts, TestSceneRendersTextAndSymbols) {
     std::vector<std::uint8_t> pixels = Gl->ReadPixels();
     EXPECT_GT(InkOf(pixels).Count, 20000);
     WritePng(pixels, "fonts-test-scene.png");
-}
-
-// Large and turned, so that outlines, walls and counters can be judged by eye.
-TEST_F(OutlineFonts, CloseUpOfTurnedGlyphs) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, 640.0 / 480.0, 0.1, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    Clear();
-    ShowLighting(true);
-    glLoadIdentity();
-    glTranslatef(-1.45f, 0.1f, -3.2f);
-    glRotatef(-30.0f, 0.0f, 1.0f, 0.0f);
-    glRotatef(10.0f, 1.0f, 0.0f, 0.0f);
-    glColor3ub(40, 70, 110);
-    DrawTextString("B8&\xE4@");
-    glLoadIdentity();
-    glTranslatef(-1.1f, -0.85f, -2.6f);
-    glRotatef(25.0f, 0.0f, 1.0f, 0.0f);
-    glColor3ub(110, 100, 50);
-    DrawSymbolString("N\xF2"
-                     "0:");
-    ShowLighting(false);
-    std::vector<std::uint8_t> pixels = Gl->ReadPixels();
-    EXPECT_GT(InkOf(pixels).Count, 40000);
-    WritePng(pixels, "fonts-test-closeup.png");
 }
 
 } // namespace

@@ -46,20 +46,6 @@ TEST(FontTables, WingdingsTableMatchesItsSourceData) {
     }
 }
 
-TEST(FontTables, Windows1252) {
-    EXPECT_EQ(Windows1252ToUnicode('A'), U'A');
-    EXPECT_EQ(Windows1252ToUnicode(0x80), U'\u20AC');
-    EXPECT_EQ(Windows1252ToUnicode(0x84), U'\u201E');
-    EXPECT_EQ(Windows1252ToUnicode(0x9F), U'\u0178');
-    EXPECT_EQ(Windows1252ToUnicode(0xA0), U'\u00A0');
-    EXPECT_EQ(Windows1252ToUnicode(0xDF), U'\u00DF');
-    EXPECT_EQ(Windows1252ToUnicode(0xE4), U'\u00E4');
-    EXPECT_EQ(Windows1252ToUnicode(0xFF), U'\u00FF');
-    for (unsigned char undefined : {0x81, 0x8D, 0x8F, 0x90, 0x9D}) {
-        EXPECT_EQ(Windows1252ToUnicode(undefined), 0u) << int(undefined);
-    }
-}
-
 std::string FileName(const std::string& path) {
     return path.substr(path.rfind('/') + 1);
 }
