@@ -1,7 +1,12 @@
-// Placeholder scene set-up: projection only, until the full set-up is built.
+// Scene set-up: the eleven pictures, the fixed OpenGL state, the projection, the two
+// outline fonts and light 1, and the projection kept in step with the window.
 #include "app/Scene.h"
 
+#include <string>
+
 #include <GL/glu.h>
+
+#include "show/OutlineFonts.h"
 
 TTextureImage* Textures[TextureSlotCount] = {};
 
@@ -9,18 +14,51 @@ const float LightAmbient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 const float LightDiffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
 const float LightPosition[4] = {0.0f, 0.0f, 2.0f, 1.0f};
 
-void LoadTextureSlot(const char*, int) {}
-void LoadTextures() {}
-
-void InitScene(int width, int height) {
-    if (height == 0) {
-        height = 1;
+void LoadTextureSlot(const char* fileName, int slot) {
+    if (slot < 0 || slot >= TextureSlotCount) {
+        return;
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    TTextureImage* image = new TTextureImage(fileName != nullptr ? fileName : "");
+    Textures[slot] = image;
+    image->BuildTexture();
+}
+
+void LoadTextures() {
+    for (int slot = 0; slot < 8; ++slot) {
+        LoadTextureSlot(("data/d" + std::to_string(slot) + ".jpg").c_str(), slot);
+    }
+    LoadTextureSlot("data/r.jpg", 8);
+    LoadTextureSlot("data/l1.jpg", 9);
+    LoadTextureSlot("data/l2.jpg", 10);
+}
+
+static void SetProjection(int width, int height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<float>(width) / static_cast<float>(height), 0.1, 100.0);
     glMatrixMode(GL_MODELVIEW);
+}
+
+void InitScene(int width, int height) {
+    // Only ever the client size of the show window, but a zero height would divide by 0.
+    if (height == 0) {
+        height = 1;
+    }
+    LoadTextures();
+    glEnable(GL_TEXTURE_2D);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_DEPTH_TEST);
+    glShadeModel(GL_SMOOTH);
+    // The modelview matrix stays the identity a new context starts with.
+    SetProjection(width, height);
+    BuildTextFont();
+    BuildSymbolFont();
+    glLightfv(GL_LIGHT1, GL_AMBIENT, LightAmbient);
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, LightDiffuse);
+    glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);
+    glEnable(GL_LIGHT1);
 }
 
 void ResizeScene(int width, int height) {
@@ -28,8 +66,5 @@ void ResizeScene(int width, int height) {
         height = 1;
     }
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, static_cast<float>(width) / static_cast<float>(height), 0.1, 100.0);
-    glMatrixMode(GL_MODELVIEW);
+    SetProjection(width, height);
 }

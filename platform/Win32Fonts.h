@@ -3,6 +3,8 @@
 // tessellator.
 #pragma once
 
+#include <string>
+
 #include "platform/Win32.h"
 
 constexpr int FW_BOLD = 700;
@@ -31,10 +33,9 @@ struct GLYPHMETRICSFLOAT {
 };
 static_assert(sizeof(GLYPHMETRICSFLOAT) == 24);
 
-HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight,
-                  DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
-                  DWORD outputPrecision, DWORD clipPrecision, DWORD quality,
-                  DWORD pitchAndFamily, const char* faceName);
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName);
 // Returns the object that was selected before.
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // One display list per code first … first + count − 1: the glyph's filled front face,
@@ -42,3 +43,16 @@ HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 // where the em height is 1, ending with a translation by the glyph's advance.
 BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation,
                          float extrusion, int format, GLYPHMETRICSFLOAT* metrics);
+
+// --- Not Win32: what a font was resolved to, for tests and diagnostics ---
+
+// The file of the installed face that draws the font; empty if none was found.
+std::string FontFaceFile(HFONT font);
+// The Unicode character the font draws for a byte code (for a face with its own symbol
+// map, the code itself); 0 where the code stands for nothing.
+char32_t FontCharacterOfCode(HFONT font, unsigned code);
+// Chordal deviation 0 asks for the finest approximation: curves are flattened so that no
+// chord strays farther than this many em from its curve. The largest glyphs the show
+// draws stand four units in front of the eye, about 145 pixels to the em, where this is
+// a third of a pixel; finer would only add triangles.
+constexpr float FinestChordalDeviation = 0.002f;

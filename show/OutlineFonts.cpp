@@ -1,10 +1,52 @@
-// Placeholder until the outline fonts are built.
+// The two outline fonts: built once into display lists at scene set-up, then used to
+// draw byte strings as solid 3D glyphs.
 #include "show/OutlineFonts.h"
+
+#include <cstring>
+
+#include <GL/gl.h>
+
+#include "app/ShowWindow.h"
+#include "platform/Win32Fonts.h"
 
 std::uint32_t TextFontBase = 0;
 std::uint32_t SymbolFontBase = 0;
 
-void BuildTextFont() {}
-void BuildSymbolFont() {}
-void DrawTextString(const char*) {}
-void DrawSymbolString(const char*) {}
+// Scratch for the outline builder; nothing reads it afterwards.
+static GLYPHMETRICSFLOAT GlyphMetrics[256];
+
+static std::uint32_t BuildOutlineFont(DWORD charSet, const char* faceName) {
+    std::uint32_t base = glGenLists(FontListsReserved);
+    HFONT font = CreateFontA(-12, 0, 0, 0, FW_BOLD, 0, 0, 0, charSet, OUT_TT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, faceName);
+    SelectObject(WindowDC, font);
+    wglUseFontOutlinesA(WindowDC, 0, FontGlyphsBuilt, base, 0.0f, 0.2f, WGL_FONT_POLYGONS,
+                        GlyphMetrics);
+    return base;
+}
+
+void BuildTextFont() {
+    TextFontBase = BuildOutlineFont(ANSI_CHARSET, "Arial");
+}
+
+void BuildSymbolFont() {
+    SymbolFontBase = BuildOutlineFont(DEFAULT_CHARSET, "Wingdings");
+}
+
+static void DrawString(std::uint32_t base, const char* text) {
+    if (text == nullptr) {
+        return;
+    }
+    glPushAttrib(GL_LIST_BIT);
+    glListBase(base);
+    glCallLists(static_cast<GLsizei>(std::strlen(text)), GL_UNSIGNED_BYTE, text);
+    glPopAttrib();
+}
+
+void DrawTextString(const char* text) {
+    DrawString(TextFontBase, text);
+}
+
+void DrawSymbolString(const char* text) {
+    DrawString(SymbolFontBase, text);
+}

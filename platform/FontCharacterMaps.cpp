@@ -1,0 +1,17 @@
+// The Windows-1252 (ANSI) code page turned into Unicode.
+#include "platform/FontCharacterMaps.h"
+
+// 0x80–0x9F are where Windows-1252 differs from Latin-1; the rest maps to itself.
+static const char32_t HighControlRange[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, // 0x80
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,      // 0x88
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 0x90
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178, // 0x98
+};
+
+char32_t Windows1252ToUnicode(unsigned char code) {
+    if (code >= 0x80 && code < 0xA0) {
+        return HighControlRange[code - 0x80];
+    }
+    return code;
+}
