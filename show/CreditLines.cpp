@@ -9,7 +9,7 @@ const char* const CreditLines[CreditLineCount] = {
     "",
     // A saying to open with.
     "Was lange w\xE4hrt, wird gut,",
-    "was sich viel dreht, wird sch\xF6n",
+    "was sich oft dreht, wird sch\xF6n",
     "und wer bis zum Ende bleibt, gr\xFC\xDFt.",
     // How the show was made.
     "Made with SDL and patience",
