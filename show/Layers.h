@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/Scene.h"
+
 enum PictureStates : std::uint8_t { Title = 0, FadeIn = 1, Zoom = 2, Spin = 3 };
 
 extern std::uint8_t PictureState;
@@ -21,3 +23,11 @@ void DrawGlyphStack();
 void DrawSpinningGlyph();
 void DrawShimmer();
 void DrawCredits();
+
+// Binds the texture of one slot of Textures. A slot whose picture did not load (or that
+// holds no object at all) binds nothing, so the previous binding stays.
+inline void BindTextureSlot(int slot) {
+    if (slot >= 0 && slot < TextureSlotCount && Textures[slot] != nullptr) {
+        Textures[slot]->BindTexture();
+    }
+}

@@ -1,4 +1,32 @@
-// Placeholder until the spinning glyph is built.
-#include "show/Layers.h"
+// The spinning glyph: one large green symbol in the upper left, turning about a vertical
+// axis beside it, with a picture projected onto it that stands still on the screen.
+#include <GL/gl.h>
 
-void DrawSpinningGlyph() {}
+#include "show/Layers.h"
+#include "show/OutlineFonts.h"
+#include "show/ShowTime.h"
+
+constexpr std::uint32_t SpinningGlyphStart = 8000;
+constexpr int SpinningGlyphSlot = 0;
+
+void DrawSpinningGlyph() {
+    if (ShowTime() <= SpinningGlyphStart) {
+        return;
+    }
+    glEnable(GL_LIGHT0);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_COLOR_MATERIAL);
+    glColor3ub(0, 200, 0);
+    glTranslatef(-1.8f, 0.9f, -4.0f);
+    // One turn every 3600 ms, not truncated.
+    glRotated(static_cast<double>(ShowTime()) / 10.0, 0.0, 1.0, 0.0);
+    glTranslatef(-0.3f, 0.0f, 0.0f);
+    BindTextureSlot(SpinningGlyphSlot);
+    // Eye-linear generation with the default planes: s, t are eye-space x, y.
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    DrawSymbolString("N");
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glDisable(GL_LIGHTING);
+}
