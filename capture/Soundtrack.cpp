@@ -66,6 +66,9 @@ static std::unique_ptr<openmpt::module> LoadSong(const std::string& songFile, st
         auto song = std::make_unique<openmpt::module>(bytes);
         // The live player loops the song for ever.
         song->set_repeat_count(-1);
+        // The default dither is random noise: two recordings would differ, and so would
+        // a cut and the same stretch of a longer render.
+        song->ctl_set_integer("dither", 0);
         return song;
     } catch (const std::exception& e) {
         error = songFile + " is not a module libopenmpt can play: " + e.what();
@@ -90,6 +93,7 @@ bool WriteSoundtrack(const std::string& songFile, std::uint64_t fromSample, std:
     }
     WriteWavHeader(out, static_cast<std::uint32_t>(count * 4));
     std::vector<std::int16_t> chunk(ChunkFrames * 2);
+    std::vector<unsigned char> bytes(ChunkFrames * 4);
     // Render from the start and drop what comes before the first frame: seeking is not
     // exact to the sample.
     std::uint64_t skip = fromSample;
@@ -110,8 +114,11 @@ bool WriteSoundtrack(const std::string& songFile, std::uint64_t fromSample, std:
             }
             const std::size_t keep = want - first;
             for (std::size_t i = first * 2; i < want * 2; ++i) {
-                PutLe16(out, static_cast<std::uint16_t>(chunk[i]));
+                const auto v = static_cast<std::uint16_t>(chunk[i]);
+                bytes[i * 2] = static_cast<unsigned char>(v);
+                bytes[i * 2 + 1] = static_cast<unsigned char>(v >> 8);
             }
+            std::fwrite(bytes.data() + first * 4, 1, keep * 4, out);
             left -= keep;
         }
     } catch (const std::exception& e) {
