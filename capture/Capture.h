@@ -21,6 +21,7 @@ struct CaptureOptions {
     std::uint32_t Start = 0;           // ms of show time
     std::uint32_t End = ShowEndTime;   // ms of show time, exclusive
     std::vector<std::uint32_t> Stills; // show times; non-empty: PNG pictures, no video
+    std::string ShowDir;               // folder holding data/; empty: the working directory
     bool Quiet = false;                // no progress bar
     bool Help = false;
 };

@@ -16,6 +16,8 @@ const char* const CaptureUsage =
     "  --end MS         show time to stop at, in ms (default 84000, the end of the show)\n"
     "  --stills T1,T2,…  write PNG pictures of the frames on screen at these show times\n"
     "                   (ms) instead of a video: PATH/still-TTTTT.png\n"
+    "  --show-dir DIR   read the show's data/ from DIR instead of the working directory\n"
+    "                   (a relative --output stays relative to the working directory)\n"
     "  --quiet          no progress bar\n"
     "  --help           this text\n"
     "\n"
@@ -115,6 +117,15 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                 return false;
             }
             options.Output = value;
+        } else if (arg == "--show-dir") {
+            if (!takeValue()) {
+                return false;
+            }
+            if (value.empty()) {
+                error = "--show-dir needs a folder";
+                return false;
+            }
+            options.ShowDir = value;
         } else if (arg == "--start") {
             if (!number(options.Start)) {
                 return false;

@@ -235,8 +235,25 @@ static int RecordVideo(const CaptureOptions& options) {
     return 0;
 }
 
-int RunCapture(const CaptureOptions& options) {
+int RunCapture(const CaptureOptions& given) {
     LastCaptureTimings = {};
+    CaptureOptions options = given;
+    if (!options.ShowDir.empty()) {
+        // The show reads data/ from its working directory; the output stays where the
+        // caller meant it.
+        if (!options.Output.empty() && options.Output[0] != '/') {
+            char* here = getcwd(nullptr, 0);
+            if (here == nullptr) {
+                return Fail(std::string("cannot tell the working directory: ") +
+                            std::strerror(errno));
+            }
+            options.Output = std::string(here) + "/" + options.Output;
+            std::free(here);
+        }
+        if (chdir(options.ShowDir.c_str()) != 0) {
+            return Fail("cannot enter " + options.ShowDir + ": " + std::strerror(errno));
+        }
+    }
     const std::string missing = CheckShowData();
     if (!missing.empty()) {
         return Fail(missing);

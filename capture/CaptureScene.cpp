@@ -34,7 +34,8 @@ std::string CheckShowData() {
         std::FILE* file = std::fopen(ShowDataFiles[i], "rb");
         if (file == nullptr) {
             return std::string("cannot read ") + ShowDataFiles[i] +
-                   " (the show's media are read from data/ under the working directory)";
+                   " (the show's media are read from data/ under the working directory, or under "
+                   "--show-dir)";
         }
         std::fclose(file);
     }
