@@ -1,0 +1,121 @@
+// The play clock: its arithmetic, its smoothness between callbacks, and the hand-over
+// of the callback's mark to readers on other threads.
+#include <gtest/gtest.h>
+
+#include "audio/PlayClock.h"
+
+#include <thread>
+
+static constexpr std::uint32_t Rate = 44100;
+static constexpr std::uint32_t Buffer = 1024;
+static const std::uint64_t BufferNs = FramesToNanoseconds(Buffer, Rate);
+
+TEST(PlayClock, FramesToNanosecondsIsExactAndDoesNotOverflow) {
+    EXPECT_EQ(FramesToNanoseconds(44100, Rate), 1000000000u);
+    EXPECT_EQ(FramesToNanoseconds(441, Rate), 10000000u);
+    EXPECT_EQ(FramesToNanoseconds(1024, Rate), 23219954u);
+    // Ten million seconds of sound: a plain frames * 1e9 would overflow.
+    EXPECT_EQ(FramesToNanoseconds(44100ull * 10000000ull + 441, Rate),
+              10000000ull * 1000000000ull + 10000000u);
+    EXPECT_EQ(FramesToNanoseconds(1000, 0), 0u);
+}
+
+TEST(PlayClock, AdvancesWithTheClockWithinTheBufferOnly) {
+    const PlayMark mark{44100, Buffer, 5000000};
+    // Before the first callback nothing has played, however long we wait.
+    EXPECT_EQ(PlayedNanoseconds(PlayMark{}, 9000000000, Rate), 0u);
+    // At the callback: everything before the buffer.
+    EXPECT_EQ(PlayedNanoseconds(mark, 5000000, Rate), 1000000000u);
+    // A reading older than the mark (taken just before it was published).
+    EXPECT_EQ(PlayedNanoseconds(mark, 4000000, Rate), 1000000000u);
+    // Part-way through the buffer.
+    EXPECT_EQ(PlayedNanoseconds(mark, 5000000 + 7000000, Rate), 1007000000u);
+    // The device is late for the next buffer: the clock stops at the end of this one.
+    EXPECT_EQ(PlayedNanoseconds(mark, 5000000 + 80000000, Rate), 1000000000u + BufferNs);
+}
+
+TEST(PlayClock, MillisecondsWrapLikeTheShowTime) {
+    EXPECT_EQ(PlayedMilliseconds(999999), 0u);
+    EXPECT_EQ(PlayedMilliseconds(84000000000ull), 84000u);
+    EXPECT_EQ(PlayedMilliseconds((0x100000000ull + 5) * 1000000ull), 5u);
+}
+
+// Callbacks arrive early, late and in bursts, as a busy machine delivers them; reads
+// come every 2 ms. The time must never go back, never pass the sound handed over, and
+// change between callbacks instead of stepping once per buffer.
+TEST(PlayClock, IrregularCallbacksGiveAMonotonicSmoothClock) {
+    const std::int64_t gapsMs[] = {23, 23, 40, 2, 1, 23, 60, 23, 10, 23, 23, 30, 5, 23};
+    PlayMark mark;
+    std::int64_t callbackAt = 1000000000;
+    std::uint64_t handed = 0;
+    std::uint64_t last = 0;
+    int readings = 0;
+    int changes = 0;
+    for (std::int64_t gap : gapsMs) {
+        mark = PlayMark{handed, Buffer, callbackAt};
+        handed += Buffer;
+        const std::int64_t next = callbackAt + gap * 1000000;
+        for (std::int64_t now = callbackAt; now < next; now += 2000000) {
+            const std::uint64_t played = PlayedNanoseconds(mark, now, Rate);
+            ASSERT_GE(played, last) << "at " << now;
+            ASSERT_LE(played, FramesToNanoseconds(handed, Rate));
+            changes += played != last;
+            last = played;
+            ++readings;
+        }
+        callbackAt = next;
+    }
+    // A staircase would change once per callback (14 times).
+    EXPECT_GT(changes, 3 * 14);
+    EXPECT_GT(readings, changes);
+}
+
+TEST(PlayClock, RaiseToAtLeastKeepsTheHighest) {
+    std::atomic<std::uint64_t> highest{0};
+    EXPECT_EQ(RaiseToAtLeast(highest, 50), 50u);
+    EXPECT_EQ(RaiseToAtLeast(highest, 20), 50u);
+    EXPECT_EQ(RaiseToAtLeast(highest, 51), 51u);
+    EXPECT_EQ(highest.load(), 51u);
+}
+
+// A reader racing the publisher sees whole marks only, in publishing order.
+TEST(PlayClock, SharedMarkIsNeverTorn) {
+    SharedPlayMark shared;
+    std::atomic<bool> done{false};
+    constexpr std::uint64_t Marks = 200000;
+    std::thread writer([&] {
+        for (std::uint64_t k = 1; k <= Marks; ++k) {
+            PublishPlayMark(shared, PlayMark{k * Buffer, Buffer, static_cast<std::int64_t>(k * 7)});
+        }
+        done = true;
+    });
+    std::uint64_t lastFrames = 0;
+    std::uint64_t reads = 0;
+    bool finished = false;
+    while (!finished) {
+        finished = done.load();
+        const PlayMark mark = ReadPlayMark(shared);
+        ++reads;
+        if (mark.BufferFrames == 0) {
+            ASSERT_EQ(mark.FramesBefore, 0u);
+            continue;
+        }
+        ASSERT_EQ(mark.BufferFrames, Buffer);
+        ASSERT_EQ(mark.FramesBefore % Buffer, 0u);
+        ASSERT_EQ(static_cast<std::uint64_t>(mark.StampNs), mark.FramesBefore / Buffer * 7);
+        ASSERT_GE(mark.FramesBefore, lastFrames);
+        lastFrames = mark.FramesBefore;
+    }
+    writer.join();
+    EXPECT_EQ(lastFrames, Marks * Buffer);
+    EXPECT_GT(reads, 1u);
+}
+
+TEST(PlayClock, SteadyClockNeverGoesBack) {
+    std::int64_t last = SteadyNanoseconds();
+    for (int i = 0; i < 100000; ++i) {
+        const std::int64_t now = SteadyNanoseconds();
+        ASSERT_GE(now, last);
+        last = now;
+    }
+}
