@@ -6,15 +6,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
 #include <libopenmpt/libopenmpt.hpp>
 
-// A module bigger than this is not a song the show could have shipped.
-static constexpr std::uintmax_t MaxSongBytes = 64u << 20;
+#include "audio/MusicPlayer.h"
+#include "audio/SongFile.h"
+
 static constexpr std::size_t ChunkFrames = 4096;
 
 static void PutLe16(std::FILE* f, std::uint16_t v) {
@@ -44,36 +43,18 @@ static void WriteWavHeader(std::FILE* f, std::uint32_t dataBytes) {
     PutLe32(f, dataBytes);
 }
 
+// The song as the live player opens it: the same reader and decoder, looping for ever.
 static std::unique_ptr<openmpt::module> LoadSong(const std::string& songFile, std::string& error) {
-    std::ifstream in(songFile, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + songFile;
+    std::unique_ptr<openmpt::module> song;
+    const int code = OpenSongFile(songFile.c_str(), song);
+    if (code != FMOD_ERR_NONE || !song) {
+        error = "cannot play " + songFile + ": " + SoundErrorText(static_cast<std::uint8_t>(code));
         return nullptr;
     }
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size <= 0 || static_cast<std::uintmax_t>(size) > MaxSongBytes) {
-        error = songFile + " is empty or too large to be the show's song";
-        return nullptr;
-    }
-    std::vector<char> bytes(static_cast<std::size_t>(size));
-    if (!in.read(bytes.data(), size)) {
-        error = "cannot read " + songFile;
-        return nullptr;
-    }
-    try {
-        auto song = std::make_unique<openmpt::module>(bytes);
-        // The live player loops the song for ever.
-        song->set_repeat_count(-1);
-        // The default dither is random noise: two recordings would differ, and so would
-        // a cut and the same stretch of a longer render.
-        song->ctl_set_integer("dither", 0);
-        return song;
-    } catch (const std::exception& e) {
-        error = songFile + " is not a module libopenmpt can play: " + e.what();
-        return nullptr;
-    }
+    // The default dither is random noise: two recordings would differ, and so would
+    // a cut and the same stretch of a longer render.
+    song->ctl_set_integer("dither", 0);
+    return song;
 }
 
 bool WriteSoundtrack(const std::string& songFile, std::uint64_t fromSample, std::uint64_t count,
