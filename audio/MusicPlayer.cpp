@@ -73,7 +73,7 @@ static bool IsLiveSong(const FMUSIC_MODULE* module) {
 }
 
 // Renders the next buffer. Runs on SDL's audio thread with the device lock held.
-static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) {
+static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     if (stream == nullptr || length <= 0) {
         return;
     }
@@ -144,16 +144,17 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     wanted.samples = BufferFrames;
     wanted.callback = FillAudio;
     wanted.userdata = &player;
+    player.Rate = static_cast<std::uint32_t>(mixRate);
     SDL_AudioSpec obtained{};
     // No changes allowed: SDL converts to whatever the hardware takes, so the callback
     // always works at the mixing rate in 16-bit stereo.
     const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
     if (device == 0) {
+        player.Rate = 0;
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return Fail(FMOD_ERR_INIT, static_cast<signed char>(0));
     }
     player.Device = device;
-    player.Rate = static_cast<std::uint32_t>(mixRate);
     return 1;
 }
 

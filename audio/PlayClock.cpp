@@ -24,13 +24,15 @@ std::uint64_t PlayedNanoseconds(const PlayMark& mark, std::int64_t nowNs, std::u
     return before + std::min(since, buffer);
 }
 
+// A sequence lock without fences (which thread sanitisers cannot follow): the fields
+// are written with release and read with acquire, so a reader that sees any field of a
+// newer publish also sees the odd sequence number that came before it.
 void PublishPlayMark(SharedPlayMark& shared, const PlayMark& mark) {
     const std::uint32_t sequence = shared.Sequence.load(std::memory_order_relaxed);
     shared.Sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    shared.FramesBefore.store(mark.FramesBefore, std::memory_order_relaxed);
-    shared.BufferFrames.store(mark.BufferFrames, std::memory_order_relaxed);
-    shared.StampNs.store(mark.StampNs, std::memory_order_relaxed);
+    shared.FramesBefore.store(mark.FramesBefore, std::memory_order_release);
+    shared.BufferFrames.store(mark.BufferFrames, std::memory_order_release);
+    shared.StampNs.store(mark.StampNs, std::memory_order_release);
     shared.Sequence.store(sequence + 2, std::memory_order_release);
 }
 
@@ -38,10 +40,9 @@ PlayMark ReadPlayMark(const SharedPlayMark& shared) {
     for (;;) {
         const std::uint32_t first = shared.Sequence.load(std::memory_order_acquire);
         PlayMark mark;
-        mark.FramesBefore = shared.FramesBefore.load(std::memory_order_relaxed);
-        mark.BufferFrames = shared.BufferFrames.load(std::memory_order_relaxed);
-        mark.StampNs = shared.StampNs.load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
+        mark.FramesBefore = shared.FramesBefore.load(std::memory_order_acquire);
+        mark.BufferFrames = shared.BufferFrames.load(std::memory_order_acquire);
+        mark.StampNs = shared.StampNs.load(std::memory_order_acquire);
         const std::uint32_t second = shared.Sequence.load(std::memory_order_relaxed);
         if (first == second && (first & 1u) == 0) {
             return mark;

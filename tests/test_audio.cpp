@@ -94,8 +94,8 @@ TEST(SoundErrorText, EveryCodeHasItsTextInTheLowSevenBits) {
         "Error initializing output device.",
         "The output device is already in use and cannot be reused.",
         "Playing the sound failed.",
-        "Soundcard does not support the features needed for this soundsystem (16bit stereo "
-        "output)",
+        ("Soundcard does not support the features needed for this soundsystem (16bit stereo "
+         "output)"),
         "Error setting cooperative level for hardware.",
         "Error creating hardware sound buffer.",
         "File not found",
