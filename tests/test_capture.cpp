@@ -11,6 +11,8 @@
 #include <GL/gl.h>
 #include <unistd.h>
 
+#include "audio/MusicPlayer.h"
+#include "audio/SongFile.h"
 #include "capture/Capture.h"
 #include "show/Layers.h"
 #include "show/Random.h"
@@ -127,8 +129,10 @@ TEST(CaptureSoundtrack, CutIsSampleExactAndLoopsPastTheSongsEnd) {
     const std::string whole = TempPath("whole.wav");
     const std::string part = TempPath("part.wav");
     std::string error;
-    // 90 s: longer than the show, so a song shorter than that must loop, not fall silent.
-    const std::uint64_t total = 90u * 44100u;
+    // One second past the song's own end: it must loop there, not fall silent.
+    std::unique_ptr<openmpt::module> song;
+    ASSERT_EQ(OpenSongFile("data/theme.xm", song), FMOD_ERR_NONE);
+    const auto total = static_cast<std::uint64_t>((song->get_duration_seconds() + 1) * 44100);
     ASSERT_TRUE(WriteSoundtrack("data/theme.xm", 0, total, whole, error)) << error;
     ASSERT_TRUE(WriteSoundtrack("data/theme.xm", 12345, 44100, part, error)) << error;
     const std::vector<char> a = ReadAll(whole);
@@ -141,7 +145,7 @@ TEST(CaptureSoundtrack, CutIsSampleExactAndLoopsPastTheSongsEnd) {
     EXPECT_EQ(std::memcmp(a.data() + 36, "data", 4), 0);
     EXPECT_TRUE(std::equal(b.begin() + 44, b.end(), a.begin() + 44 + 12345 * 4))
         << "a cut must hold exactly the samples of the whole at the same place";
-    // The last second is not silence.
+    // The second after the song's end is not silence.
     bool sound = false;
     for (std::size_t i = a.size() - 44100 * 4; i < a.size() && !sound; ++i) {
         sound = a[i] != 0;
