@@ -21,6 +21,7 @@ struct CaptureOptions {
     std::uint32_t Start = 0;           // ms of show time
     std::uint32_t End = ShowEndTime;   // ms of show time, exclusive
     std::vector<std::uint32_t> Stills; // show times; non-empty: PNG pictures, no video
+    int StillScale = 1;                // stills shrunk by this factor (1 to 8)
     std::string ShowDir;               // folder holding data/; empty: the working directory
     bool Quiet = false;                // no progress bar
     bool Help = false;
@@ -93,6 +94,9 @@ double EncoderCpuSeconds();
 
 // --- Stills (StillWriter.cpp) ---
 
+// Averages each factor × factor block of pixels into one (any leftover edge is dropped).
+std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int height,
+                                        int factor);
 bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
                   std::string& error);
 

@@ -16,6 +16,7 @@ const char* const CaptureUsage =
     "  --end MS         show time to stop at, in ms (default 84000, the end of the show)\n"
     "  --stills T1,T2,…  write PNG pictures of the frames on screen at these show times\n"
     "                   (ms) instead of a video: PATH/still-TTTTT.png\n"
+    "  --scale N        with --stills: shrink the pictures N times (2 gives 320 x 240)\n"
     "  --show-dir DIR   read the show's data/ from DIR instead of the working directory\n"
     "                   (a relative --output stays relative to the working directory)\n"
     "  --quiet          no progress bar\n"
@@ -117,6 +118,16 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                 return false;
             }
             options.Output = value;
+        } else if (arg == "--scale") {
+            std::uint32_t scale = 0;
+            if (!takeValue()) {
+                return false;
+            }
+            if (!ParseNumber(value.c_str(), scale) || scale < 1 || scale > 8) {
+                error = "--scale needs a whole number from 1 to 8, not \"" + value + "\"";
+                return false;
+            }
+            options.StillScale = static_cast<int>(scale);
         } else if (arg == "--show-dir") {
             if (!takeValue()) {
                 return false;

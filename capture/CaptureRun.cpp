@@ -117,8 +117,13 @@ static int RecordStills(const CaptureOptions& options) {
                 ReadFrameNow(picture.data());
                 read = true;
             }
-            if (!WritePngFile(StillName(options.Output, t), picture.data(), CaptureWidth,
-                              CaptureHeight, error)) {
+            const int scale = options.StillScale;
+            const std::vector<std::uint8_t> small =
+                scale > 1 ? ShrinkPicture(picture.data(), CaptureWidth, CaptureHeight, scale)
+                          : std::vector<std::uint8_t>();
+            if (!WritePngFile(StillName(options.Output, t),
+                              scale > 1 ? small.data() : picture.data(), CaptureWidth / scale,
+                              CaptureHeight / scale, error)) {
                 EndProgress(n);
                 return Fail(error);
             }

@@ -8,6 +8,32 @@
 
 #include <png.h>
 
+std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int height,
+                                        int factor) {
+    if (factor < 1 || width < factor || height < factor) {
+        return {};
+    }
+    const std::size_t w = static_cast<std::size_t>(width / factor);
+    const std::size_t h = static_cast<std::size_t>(height / factor);
+    const std::size_t f = static_cast<std::size_t>(factor);
+    const std::size_t stride = static_cast<std::size_t>(width) * 4;
+    std::vector<std::uint8_t> out(w * h * 4);
+    for (std::size_t y = 0; y < h; ++y) {
+        for (std::size_t x = 0; x < w; ++x) {
+            for (std::size_t c = 0; c < 4; ++c) {
+                std::size_t sum = 0;
+                for (std::size_t dy = 0; dy < f; ++dy) {
+                    for (std::size_t dx = 0; dx < f; ++dx) {
+                        sum += bgra[(y * f + dy) * stride + (x * f + dx) * 4 + c];
+                    }
+                }
+                out[(y * w + x) * 4 + c] = static_cast<std::uint8_t>((sum + f * f / 2) / (f * f));
+            }
+        }
+    }
+    return out;
+}
+
 bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
                   std::string& error) {
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {

@@ -59,6 +59,10 @@ done
 header="$(od -An -tx1 -j16 -N10 "$work/a/still-15000.png" | tr -d ' \n')"
 [ "$header" = "00000280000001e00802" ] || fail "still is not a 640 x 480 RGB PNG: $header"
 
+run --fps 20 --stills 15000 --scale 2 --output "$work/small"
+header="$(od -An -tx1 -j16 -N10 "$work/small/still-15000.png" | tr -d ' \n')"
+[ "$header" = "00000140000000f00802" ] || fail "--scale 2 still is not 320 x 240: $header"
+
 # --- The end of the show ends the recording, not the process, with status 0. ---
 if command -v ffmpeg >/dev/null; then
     run --fps 10 --start 83000 --output "$work/end.mp4"

@@ -111,6 +111,28 @@ TEST(CaptureOptions, RefusesWhatItCannotUse) {
     }
 }
 
+// --- Stills ---
+
+TEST(CaptureStills, ShrinkAveragesBlocksAndDropsTheRaggedEdge) {
+    // 5 × 3 pixels, BGRA; the right column and the bottom row do not fill a 2 × 2 block.
+    std::vector<std::uint8_t> in(5 * 3 * 4, 77);
+    auto at = [&](int x, int y) { return &in[static_cast<std::size_t>((y * 5 + x) * 4)]; };
+    const std::uint8_t block[4][4] = {
+        {0, 10, 255, 255}, {1, 20, 255, 255}, {2, 30, 0, 255}, {3, 41, 0, 255}};
+    std::memcpy(at(0, 0), block[0], 4);
+    std::memcpy(at(1, 0), block[1], 4);
+    std::memcpy(at(0, 1), block[2], 4);
+    std::memcpy(at(1, 1), block[3], 4);
+    const std::vector<std::uint8_t> out = ShrinkPicture(in.data(), 5, 3, 2);
+    ASSERT_EQ(out.size(), 2u * 1u * 4u);
+    EXPECT_EQ(out[0], 2);   // (0 + 1 + 2 + 3) / 4 = 1.5, rounded
+    EXPECT_EQ(out[1], 25);  // (10 + 20 + 30 + 41) / 4 = 25.25
+    EXPECT_EQ(out[2], 128); // (255 + 255) / 4 = 127.5, rounded
+    EXPECT_EQ(out[3], 255);
+    EXPECT_EQ(out[4], 77);
+    EXPECT_TRUE(ShrinkPicture(in.data(), 5, 3, 4).empty()) << "no whole block fits";
+}
+
 // --- Soundtrack ---
 
 static std::vector<char> ReadAll(const std::string& path) {
