@@ -2,10 +2,17 @@
 // bottom row first, and the mip-mapped OpenGL texture made from it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include <GL/gl.h>
+
+// Largest picture side any reader accepts, and the largest pixel count. The count is a
+// variable so that the fuzz targets can keep their inputs cheap.
+inline constexpr std::int64_t MaxImageSide = 16384;
+extern std::int64_t MaxImagePixels;
 
 class TTextureImage {
   public:
@@ -25,6 +32,13 @@ class TTextureImage {
     bool ReadPngFile(const std::string& fileName);
     bool ReadTgaFile(const std::string& fileName);
 
+    // The same readers over a stream that is already open (positioned at its start);
+    // the caller closes it. Used by the file readers above and by the fuzz targets.
+    bool ReadBmpStream(std::FILE* file);
+    bool ReadJpegStream(std::FILE* file);
+    bool ReadPngStream(void* stream);
+    bool ReadTgaStream(std::FILE* file);
+
     // Pixel helpers shared by the readers.
     static std::uint8_t WidenChannel(std::uint32_t value, int bits);
     std::int32_t RowStride(int bits) const;
@@ -34,6 +48,9 @@ class TTextureImage {
     void ExpandRgbToRgba(const std::uint8_t* source, std::size_t skip, bool swap);
     void FillAlpha(std::uint8_t value);
     void ReleasePixels();
+    // True when a picture of this size may be loaded: both sides positive, neither above
+    // MaxImageSide, and no more than MaxImagePixels pixels.
+    static bool DimensionsAllowed(std::int64_t width, std::int64_t height);
 
     GLuint TextureName = 0;
     std::int32_t BitsPerPixel = 0;
@@ -48,4 +65,14 @@ class TTextureImage {
     GLenum WrapT = 0;
     std::int32_t ImageSize = 0;
     bool PngAvailable = false;
+
+  private:
+    // The destruction steps, shared by the destructor and a constructor left by an error.
+    void Destroy();
+    // The BMP depth converters; false reports a short read.
+    bool ConvertBmp4(std::FILE* file);
+    bool ConvertBmp8(std::FILE* file);
+    bool ConvertBmp16(std::FILE* file);
+    bool ConvertBmp24(std::FILE* file);
+    bool ConvertBmp32(std::FILE* file);
 };

@@ -1,0 +1,8 @@
+// Fuzz target for the JPEG reader: every input is read as a JPEG file from memory.
+#include "fuzz/FuzzStream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzRead(data, size,
+             [](TTextureImage& image, std::FILE* file) { return image.ReadJpegStream(file); });
+    return 0;
+}
