@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,24 @@ using StageClock = std::chrono::steady_clock;
 
 static double SecondsSince(StageClock::time_point start) {
     return std::chrono::duration<double>(StageClock::now() - start).count();
+}
+
+// Set by Ctrl-C or a termination request: the recording stops after the current frame
+// and cleans up; a second one ends the process at once.
+static volatile std::sig_atomic_t Interrupted = 0;
+
+static void NoteInterrupt(int) {
+    Interrupted = 1;
+}
+
+static void CatchInterrupts() {
+    Interrupted = 0;
+    struct sigaction action = {};
+    action.sa_handler = NoteInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
 }
 
 static int Fail(const std::string& message) {
@@ -102,6 +121,10 @@ static int RecordStills(const CaptureOptions& options) {
     const auto started = StageClock::now();
     StartProgress(lastFrame + 1, options.Quiet);
     for (std::uint64_t n = 0; n <= lastFrame; ++n) {
+        if (Interrupted != 0) {
+            EndProgress(n);
+            return Fail("interrupted");
+        }
         if (!RenderCaptureFrame(FrameTime(n, options.Fps))) {
             EndProgress(n);
             return Fail("the show ended at " + std::to_string(FrameTime(n, options.Fps)) +
@@ -180,7 +203,7 @@ static int RecordVideo(const CaptureOptions& options) {
     StartProgress(end, options.Quiet);
     bool encoderOk = true;
     std::uint64_t endedAt = end;
-    for (std::uint64_t n = 0; n < end && encoderOk; ++n) {
+    for (std::uint64_t n = 0; n < end && encoderOk && Interrupted == 0; ++n) {
         auto stage = StageClock::now();
         if (!RenderCaptureFrame(FrameTime(n, fps))) {
             endedAt = n;
@@ -220,9 +243,10 @@ static int RecordVideo(const CaptureOptions& options) {
     timings.Wall = SecondsSince(started);
     timings.EncoderWait = EncoderWaitSeconds();
     timings.EncoderCpu = EncoderCpuSeconds();
-    if (!finished) {
+    if (!finished || Interrupted != 0) {
+        // Half a recording is no recording.
         unlink(options.Output.c_str());
-        return Fail(error);
+        return Fail(Interrupted != 0 ? "interrupted; " + options.Output + " removed" : error);
     }
     if (endedAt < end) {
         std::fprintf(stderr,
@@ -242,6 +266,7 @@ static int RecordVideo(const CaptureOptions& options) {
 
 int RunCapture(const CaptureOptions& given) {
     LastCaptureTimings = {};
+    CatchInterrupts();
     CaptureOptions options = given;
     if (!options.ShowDir.empty()) {
         // The show reads data/ from its working directory; the output stays where the
