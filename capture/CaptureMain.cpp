@@ -1,0 +1,25 @@
+// larkspur-capture: the show recorded to a video file or to still pictures.
+#include <cstdio>
+#include <exception>
+
+#include "capture/Capture.h"
+
+int main(int argc, char** argv) {
+    CaptureOptions options;
+    std::string error;
+    if (!ParseCaptureOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "larkspur-capture: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(CaptureUsage, stdout);
+        return 0;
+    }
+    try {
+        return RunCapture(options);
+    } catch (const std::exception& e) {
+        // A picture that fails while it is decoded, for one, ends up here.
+        std::fprintf(stderr, "larkspur-capture: %s\n", e.what());
+        return 1;
+    }
+}
