@@ -108,8 +108,6 @@ static Split TimeSteps() {
     return split;
 }
 
-HDC WindowDC = nullptr;
-
 int main() {
     if (!AllPicturesPresent() && !MakePictures()) {
         std::fprintf(stderr, "could not make the pictures (ImageMagick convert)\n");

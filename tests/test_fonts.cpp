@@ -17,10 +17,6 @@
 #include "show/OutlineFonts.h"
 #include "tests/support/GlTestContext.h"
 
-// The shell's window is not part of these tests; the fonts only need a device context
-// to select into, and a null one serves.
-HDC WindowDC = nullptr;
-
 namespace {
 
 constexpr int Width = 640;
