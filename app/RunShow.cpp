@@ -19,6 +19,23 @@ static void ShowSoundError(const char* what) {
     MessageBoxA(nullptr, text.c_str(), "Error!", MB_OK);
 }
 
+ATOM RegisterShowWindowClass(HINSTANCE instance) {
+    WNDCLASSA windowClass;
+    std::memset(&windowClass, 0, sizeof windowClass);
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = ShowWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "OpenGL WinClass";
+    return RegisterClassA(&windowClass);
+}
+
+HWND CreateShowWindow(HINSTANCE instance) {
+    return CreateWindowExA(0, "OpenGL WinClass", "Larkspur",
+                           WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 640, 480, nullptr,
+                           nullptr, instance, nullptr);
+}
+
 void RunMessageLoop(HWND window) {
     MSG msg = {};
     for (;;) {
@@ -56,21 +73,12 @@ int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
         return 0;
     }
 
-    WNDCLASSA windowClass;
-    std::memset(&windowClass, 0, sizeof windowClass);
-    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = ShowWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = "OpenGL WinClass";
-    if (RegisterClassA(&windowClass) == 0) {
+    if (RegisterShowWindowClass(instance) == 0) {
         MessageBoxA(nullptr, "Failed To Register The Window Class.", "Error", MB_OK | MB_ICONERROR);
         return 0;
     }
 
-    HWND window = CreateWindowExA(0, "OpenGL WinClass", "Larkspur",
-                                  WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 640, 480,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window = CreateShowWindow(instance);
     if (window == nullptr) {
         MessageBoxA(nullptr, "Window Creation Error.", "Error", MB_OK | MB_ICONERROR);
         return 0;

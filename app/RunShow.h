@@ -6,6 +6,12 @@
 int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
             int showCommand);
 
+// The show window's class ("OpenGL WinClass", with ShowWindowProc) and the borderless
+// 640 x 480 window itself, whose creation sets up the GL context and the scene. Shared
+// by the live show and the recorder so both open exactly the same window.
+ATOM RegisterShowWindowClass(HINSTANCE instance);
+HWND CreateShowWindow(HINSTANCE instance);
+
 // The message loop of RunShow: messages first, a frame on every idle pass, Escape sends
 // the close. Returns once the quit message has been taken.
 void RunMessageLoop(HWND window);

@@ -49,20 +49,12 @@ bool OpenCaptureScene(std::string& error) {
     SetHaltHandler(EndShowInsideFrame);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA windowClass = {};
-    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
-    windowClass.lpfnWndProc = ShowWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = "OpenGL WinClass";
-    if (RegisterClassA(&windowClass) == 0) {
+    if (RegisterShowWindowClass(instance) == 0) {
         error = "cannot register the show's window class";
         return false;
     }
     // Creation runs WM_CREATE: device context, pixel format, GL context, InitScene.
-    CaptureWindow = CreateWindowExA(
-        0, "OpenGL WinClass", "Larkspur", WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-        CaptureWidth, CaptureHeight, nullptr, nullptr, instance, nullptr);
+    CaptureWindow = CreateShowWindow(instance);
     if (CaptureWindow == nullptr || WindowDC == nullptr || RenderContext == nullptr) {
         const char* why = SDL_GetError();
         error = std::string("cannot create an offscreen OpenGL context") +
