@@ -69,5 +69,25 @@ for wav in "$work/theme.xm.wav" "$work/xmp.wav"; do
     awk -v s="$seconds" 'BEGIN { exit !(s >= 90) }' || fail "$wav lasts only $seconds s"
 done
 
+# Integrated loudness and true peak over the show's 84 s, as a viewer gets them from the
+# recording: -16 LUFS within 1 LU, and the true peak at -2 dBTP or lower so that the AAC
+# encoding stays under -1 dBTP.
+if [ -s "$work/theme.xm.wav" ]; then
+    summary=$(ffmpeg -hide_banner -nostats -t 84 -i "$work/theme.xm.wav" \
+        -af ebur128=peak=true -f null - 2>&1 | sed -n '/Summary:/,$p')
+    integrated=$(echo "$summary" | sed -n 's/^ *I: *\(-\{0,1\}[0-9.]*\) LUFS$/\1/p')
+    range=$(echo "$summary" | sed -n 's/^ *LRA: *\([0-9.]*\) LU$/\1/p')
+    true_peak=$(echo "$summary" | sed -n 's/^ *Peak: *\(-\{0,1\}[0-9.inf]*\) dBFS$/\1/p')
+    echo "loudness: ${integrated:-?} LUFS, range ${range:-?} LU, true peak ${true_peak:-?} dBTP"
+    if [ -z "$integrated" ] || [ -z "$true_peak" ]; then
+        fail "no loudness summary from ffmpeg: $summary"
+    else
+        awk -v i="$integrated" 'BEGIN { exit !(i >= -17 && i <= -15) }' ||
+            fail "integrated loudness $integrated LUFS is not -16 +/- 1"
+        awk -v p="$true_peak" 'BEGIN { exit !(p <= -2) }' ||
+            fail "true peak $true_peak dBTP leaves no room for the encoder"
+    fi
+fi
+
 [ "$failures" -eq 0 ] && echo "song checks passed"
 exit $((failures > 0))

@@ -6,6 +6,7 @@
 #include "tools/song/Song.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -17,6 +18,34 @@ constexpr std::uint8_t N(int pitch, int octave) {
 
 constexpr std::uint8_t Vol(int v) {
     return static_cast<std::uint8_t>(0x10 + v);
+}
+
+// The mix: the score writes each part's dynamics, and each instrument's fader (in
+// sixteenths) sets where it sits in the mix and how loud the whole song plays.
+constexpr int FaderUnity = 16;
+constexpr int Faders[InstrumentCount] = {
+    16, // kick
+    16, // snare
+    32, // closed hat
+    32, // open hat
+    24, // crash
+    16, // riser
+    20, // bass
+    32, // pad minor
+    32, // pad major
+    30, // lead
+    34, // bell
+};
+
+// A note's volume after its fader, rounded to the nearest step. A fader may not push
+// a note past full volume: that would flatten the dynamics the score wrote.
+std::uint8_t Mixed(std::uint8_t instrument, int volume) {
+    if (instrument < 1 || instrument > InstrumentCount || volume < 0 || volume > 64)
+        throw std::invalid_argument("note volume out of range");
+    int v = (volume * Faders[instrument - 1] + FaderUnity / 2) / FaderUnity;
+    if (v > 64)
+        throw std::invalid_argument("a fader pushes a note past full volume");
+    return Vol(v);
 }
 
 struct Chord {
@@ -38,7 +67,7 @@ struct Sheet {
         XmCell& c = P.At(row, channel);
         c.Note = note;
         c.Instrument = instrument;
-        c.Volume = Vol(volume);
+        c.Volume = Mixed(instrument, volume);
     }
     void Off(int row, int channel) {
         XmCell& c = P.At(row, channel);
@@ -304,10 +333,10 @@ std::vector<XmPattern> IntroPatterns() {
         }
         Chord c = chords[pulse];
         // Pad voices alternate between two channels so each chord fades under the next;
-        // each swells with the picture (one volume step a row).
+        // each swells with the picture (one volume step a row, whatever the fader).
         int channel = pulse % 2 ? LeadChannel : PadChannel;
         int other = pulse % 2 ? PadChannel : LeadChannel;
-        s.Note(0, channel, PadNote(c), PadInstrument(c), 8);
+        s.Note(0, channel, PadNote(c), PadInstrument(c), 6);
         if (pulse > 0)
             s.Off(0, other);
         for (int row = 1; row < rows[pulse]; ++row)
@@ -319,7 +348,7 @@ std::vector<XmPattern> IntroPatterns() {
             if (row >= rows[pulse])
                 break;
             std::uint8_t note = ArpTone(c, figure[i]);
-            s.Note(row, ArpChannel, note, Bell, 20 - 2 * i + pulse * 2);
+            s.Note(row, ArpChannel, note, Bell, 14 - 2 * i + pulse * 2);
             if (pulse < 3 && row + 3 < rows[pulse])
                 s.Note(row + 3, EffectChannel, note, Bell, 8);
         }
@@ -329,7 +358,7 @@ std::vector<XmPattern> IntroPatterns() {
             for (int row = 17; row < 32; ++row)
                 s.Column(row, BassChannel, 0x91);
         if (pulse == 3) {
-            s.Note(0, BassChannel, N(E, 2), Bass, 18);
+            s.Note(0, BassChannel, N(E, 2), Bass, 12);
             s.Note(0, EffectChannel, N(C, 4), Riser, 26);
         }
         out.push_back(s.P);
@@ -363,7 +392,7 @@ XmPattern BeatPattern() {
     p.At(0, KickChannel).Param = 7;
     p.At(0, SnareChannel).Effect = FxSpeed;
     p.At(0, SnareChannel).Param = 200;
-    p.At(0, EffectChannel) = XmCell{N(C, 4), Crash, Vol(22), 0, 0};
+    p.At(0, EffectChannel) = XmCell{N(C, 4), Crash, Mixed(Crash, 22), 0, 0};
     p.At(0, LeadChannel) = XmCell{XmKeyOff, 0, 0, 0, 0}; // ends the intro's pad voice
     return p;
 }
@@ -431,11 +460,11 @@ std::vector<XmPattern> OutroPatterns() {
             int r = half * 32;
             int channel = index % 2 ? LeadChannel : PadChannel;
             int other = index % 2 ? PadChannel : LeadChannel;
-            int padVolume = index < 6 ? 28 : (index == 6 ? 22 : 16);
+            int padVolume = index < 6 ? 24 : (index == 6 ? 19 : 14);
             s.Note(r, channel, PadNote(c), PadInstrument(c), padVolume);
             s.Off(r, other);
             if (index < 4) {
-                BassBar(s, half * 2, c, Bassline::Long, 38 - index * 3);
+                BassBar(s, half * 2, c, Bassline::Long, 32 - index * 3);
                 DrumBar(s, half * 2, Drums::Calm, false);
                 DrumBar(s, half * 2 + 1, Drums::Calm, false);
             } else if (index == 4) {
@@ -444,7 +473,7 @@ std::vector<XmPattern> OutroPatterns() {
             // Bell: octave, fifth, third, root, slowly; echoed three rows later.
             const int figure[] = {3, 2, 1, 0, 2};
             const int rows[] = {0, 6, 12, 20, 26};
-            int bellVolume = index < 6 ? 22 : 14;
+            int bellVolume = index < 6 ? 19 : 12;
             for (int i = 0; i < 5; ++i) {
                 if (index == 7 && i > 2)
                     break;

@@ -12,6 +12,11 @@ namespace {
 
 constexpr std::int64_t One30 = std::int64_t{1} << 30;
 constexpr int Rate = 44100;
+// How hard the kick, snare and bass go into the soft clipper, in sixteenths of full
+// scale: denser sounds give the mix its loudness without raising its peaks as much.
+constexpr std::int64_t KickDrive = 32;
+constexpr std::int64_t SnareDrive = 24;
+constexpr std::int64_t BassDrive = 18;
 
 // sin(x · π/2) for x in [0, 1] as Q30, Taylor series to the 13th power.
 std::int64_t QuarterSineQ30(std::int64_t x) {
@@ -77,6 +82,29 @@ void FadeTail(std::vector<std::int64_t>& raw, std::size_t frames) {
         raw[at] =
             raw[at] * static_cast<std::int64_t>(frames - i) / static_cast<std::int64_t>(frames);
     }
+}
+
+// Gentle saturation, 1.5x − 0.5x³ on a Q15 signal clamped to full scale: rounds the
+// peaks off smoothly, so a sound keeps its weight at a lower peak.
+std::int64_t SoftClip(std::int64_t x) {
+    std::int64_t d = std::clamp<std::int64_t>(x, -32767, 32767);
+    return (3 * d - ((((d * d) >> 15) * d) >> 15)) / 2;
+}
+
+// Scales raw so that its largest magnitude becomes drive/16 of full scale, then
+// saturates it; a drive above 16 squeezes the peaks.
+void Saturate(std::vector<std::int64_t>& raw, std::int64_t drive) {
+    std::int64_t largest = 0;
+    for (std::int64_t v : raw)
+        largest = std::max(largest, v < 0 ? -v : v);
+    if (largest == 0)
+        return;
+    std::int64_t shift = 0;
+    while ((largest >> shift) > (std::int64_t{1} << 31))
+        ++shift;
+    std::int64_t denominator = largest >> shift;
+    for (std::int64_t& v : raw)
+        v = SoftClip((v >> shift) * 32767 * drive / 16 / denominator);
 }
 
 // Adds a sine partial with a whole number of cycles over a loop of raw.size() frames.
@@ -172,9 +200,7 @@ std::vector<std::int16_t> SynthKick() {
         phase += PhaseStep(milliHz);
         std::int64_t attack = i < 44 ? static_cast<std::int64_t>(i) : 44;
         std::int64_t x = ((std::int64_t{SineQ30(phase)} >> 15) * level >> 30) * attack / 44;
-        // Gentle saturation: 1.5x − 0.5x³ on a slightly driven signal (Q15).
-        std::int64_t d = std::clamp<std::int64_t>(x * 13 / 10, -32767, 32767);
-        std::int64_t y = (3 * d - ((((d * d) >> 15) * d) >> 15)) / 2;
+        std::int64_t y = SoftClip(x * KickDrive / 16);
         std::int64_t click = 0;
         if (i < 260)
             click = clickFilter.Run(noise.Next()) * static_cast<std::int64_t>(260 - i) / 260 / 3;
@@ -205,6 +231,7 @@ std::vector<std::int16_t> SynthSnare() {
         tone = (tone * toneDecay) >> 30;
         hiss = (hiss * hissDecay) >> 30;
     }
+    Saturate(raw, SnareDrive);
     FadeTail(raw, 2000);
     return NormaliseFrames(raw, 30000);
 }
@@ -250,6 +277,7 @@ std::vector<std::int16_t> SynthBass() {
             AddPartial(raw, h * (loopCycles + 1), amplitude[h - 1] * 7 / 10,
                        static_cast<std::uint32_t>(h) * 0x2F000000u);
     }
+    Saturate(raw, BassDrive);
     return NormaliseFrames(raw, 30000);
 }
 
