@@ -51,7 +51,10 @@ static LONG ApplyMode(PlatformWindow* window) {
         SetPlatformFailure("ChangeDisplaySettingsA: the display has no mode of that size");
         return DISP_CHANGE_BADMODE;
     }
-    if (X11Video()) {
+    // A desktop that already has the size (a fixed virtual screen) has nothing to restore.
+    SDL_DisplayMode desktop = {};
+    if (X11Video() && (SDL_GetDesktopDisplayMode(display, &desktop) != 0 ||
+                       desktop.w != closest.w || desktop.h != closest.h)) {
         StartDisplayGuard(closest.w, closest.h);
     }
     if (SDL_SetWindowDisplayMode(window->Sdl, &closest) != 0 ||
