@@ -126,6 +126,10 @@ int main(int argc, char** argv) {
     std::signal(SIGHUP, SIG_IGN);
     std::signal(SIGTERM, SIG_IGN);
     std::signal(SIGPIPE, SIG_IGN);
+    // It may outlive the show by a moment: hold on to none of its folders.
+    if (chdir("/") != 0) {
+        return 1;
+    }
 
     // Without X or RandR there is nothing to guard: the show carries on without a guardian.
     Display* display = XOpenDisplay(nullptr);
