@@ -1,4 +1,4 @@
-// The program's entry point: the show, then exit status 0.
+// The program's entry point: the show, then its exit status (1 after a start-up failure).
 #include <cstdlib>
 
 #include "app/ApplicationError.h"
@@ -6,6 +6,6 @@
 
 int main() {
     InstallApplicationErrorHandler();
-    RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);
-    std::exit(0);
+    const int status = RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);
+    std::exit(status == 0 ? 0 : 1);
 }

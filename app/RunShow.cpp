@@ -36,14 +36,14 @@ HWND CreateShowWindow(HINSTANCE instance) {
                            nullptr, instance, nullptr);
 }
 
-void RunMessageLoop(HWND window) {
+int RunMessageLoop(HWND window) {
     MSG msg = {};
     for (;;) {
         if (PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
             // -1 is an error, not a message; only the quit message ends the loop.
             const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
             if (got == 0) {
-                return;
+                return static_cast<int>(msg.wParam);
             }
             if (got > 0) {
                 TranslateMessage(&msg);
@@ -63,25 +63,25 @@ int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
     if (static_cast<std::uint8_t>(FSOUND_Init(44100, 32, 0)) == 0) {
         ShowSoundError("Error! Initializing: ");
         FSOUND_Close();
-        return 0;
+        return 1;
     }
 
     Song = FMUSIC_LoadSong("data/theme.xm");
     if (Song == nullptr) {
         ShowSoundError("Error! Loading Song: ");
         FSOUND_Close();
-        return 0;
+        return 1;
     }
 
     if (RegisterShowWindowClass(instance) == 0) {
         MessageBoxA(nullptr, "Failed To Register The Window Class.", "Error", MB_OK | MB_ICONERROR);
-        return 0;
+        return 1;
     }
 
     HWND window = CreateShowWindow(instance);
     if (window == nullptr) {
         MessageBoxA(nullptr, "Window Creation Error.", "Error", MB_OK | MB_ICONERROR);
-        return 0;
+        return 1;
     }
 
     DEVMODEA displayMode;
@@ -98,10 +98,11 @@ int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
 
     FMUSIC_PlaySong(Song);
 
-    RunMessageLoop(window);
+    // Non-zero when the rendering context could not be made.
+    const int status = RunMessageLoop(window);
 
     FMUSIC_FreeSong(Song);
     Song = nullptr;
     FSOUND_Close();
-    return 0;
+    return status;
 }

@@ -3,6 +3,7 @@
 
 #include "platform/Win32.h"
 
+// The show; returns 0 after Escape or a close, 1 after a start-up failure box.
 int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
             int showCommand);
 
@@ -13,8 +14,8 @@ ATOM RegisterShowWindowClass(HINSTANCE instance);
 HWND CreateShowWindow(HINSTANCE instance);
 
 // The message loop of RunShow: messages first, a frame on every idle pass, Escape sends
-// the close. Returns once the quit message has been taken.
-void RunMessageLoop(HWND window);
+// the close. Returns the quit message's exit code once it has been taken.
+int RunMessageLoop(HWND window);
 
 // Ends the process at once with exit status 0; never returns.
 [[noreturn]] void HaltProgram();

@@ -37,10 +37,15 @@ const PIXELFORMATDESCRIPTOR ShowPixelFormat = {
     0, // layer, visible, damage masks
 };
 
+// The exit code the quit message carries: a start that failed must not end as a success,
+// even when a close comes after the failure.
+static int QuitCode = 0;
+
 // Shows why the context could not be made and ends the show through the quit message.
 static LRESULT FailCreate(const char* text) {
     MessageBoxA(nullptr, text, "Error", MB_OK | MB_ICONERROR);
-    PostQuitMessage(0);
+    QuitCode = 1;
+    PostQuitMessage(QuitCode);
     return 0;
 }
 
@@ -79,7 +84,7 @@ static LRESULT ReleaseRenderContext(HWND window) {
         ReleaseDC(window, WindowDC);
         WindowDC = nullptr;
     }
-    PostQuitMessage(0);
+    PostQuitMessage(QuitCode);
     return 0;
 }
 

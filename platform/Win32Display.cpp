@@ -8,7 +8,9 @@
 #include <SDL2/SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
+#include "platform/DisplayGuard.h"
 #include "platform/Win32.h"
 #include "platform/Win32Objects.h"
 
@@ -18,13 +20,20 @@ static bool RestoreAtExitSet = false;
 
 // Win32 gives a CDS_FULLSCREEN mode back when the program ends; X keeps a changed mode
 // after its client is gone. So a program that ends without restoring (the end of the
-// show ends the process from inside a frame) still leaves the desktop as it was.
+// show ends the process from inside a frame) still leaves the desktop as it was. Ends
+// that run no hook at all (a crash, SIGKILL) are left to the display guardian.
 static void RestoreDisplayAtExit() {
     PlatformWindow* window = NewestWindow();
     if (window != nullptr && window->Sdl != nullptr &&
         (SDL_GetWindowFlags(window->Sdl) & SDL_WINDOW_FULLSCREEN) != 0) {
         SDL_SetWindowFullscreen(window->Sdl, 0);
     }
+}
+
+// Only an X display keeps a changed mode after its client is gone.
+static bool X11Video() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr && std::strcmp(driver, "x11") == 0;
 }
 
 // Full screen in exactly the requested size, or nothing.
@@ -41,6 +50,12 @@ static LONG ApplyMode(PlatformWindow* window) {
         closest.w != RequestedMode.w || closest.h != RequestedMode.h) {
         SetPlatformFailure("ChangeDisplaySettingsA: the display has no mode of that size");
         return DISP_CHANGE_BADMODE;
+    }
+    // A desktop that already has the size (a fixed virtual screen) has nothing to restore.
+    SDL_DisplayMode desktop = {};
+    if (X11Video() && (SDL_GetDesktopDisplayMode(display, &desktop) != 0 ||
+                       desktop.w != closest.w || desktop.h != closest.h)) {
+        StartDisplayGuard(closest.w, closest.h);
     }
     if (SDL_SetWindowDisplayMode(window->Sdl, &closest) != 0 ||
         SDL_SetWindowFullscreen(window->Sdl, SDL_WINDOW_FULLSCREEN) != 0) {
@@ -71,6 +86,7 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
             SetPlatformFailure(SDL_GetError());
             return DISP_CHANGE_FAILED;
         }
+        StopDisplayGuard();
         return DISP_CHANGE_SUCCESSFUL;
     }
     if (mode->dmSize != sizeof(DEVMODEA)) {

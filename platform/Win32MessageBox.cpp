@@ -1,6 +1,7 @@
 // MessageBoxA over SDL's message box; standard error where no box can be shown.
 #include <SDL2/SDL.h>
 
+#include <csignal>
 #include <cstdio>
 
 #include "platform/Win32.h"
@@ -37,8 +38,26 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     box.message = shownText;
     box.numbuttons = 1;
     box.buttons = &ok;
+    // SDL turns SIGINT and SIGTERM into a quit event that the box's own event loop never
+    // reads, so a box would outlive a request to end: while it is up they end the process.
+    struct sigaction ending = {};
+    ending.sa_handler = SIG_DFL;
+    sigemptyset(&ending.sa_mask);
+    struct sigaction previous[3] = {};
+    const int signals[3] = {SIGINT, SIGTERM, SIGHUP};
+    for (int i = 0; i < 3; ++i) {
+        sigaction(signals[i], nullptr, &previous[i]);
+        // An ignored signal (nohup) stays ignored.
+        if (previous[i].sa_handler != SIG_IGN) {
+            sigaction(signals[i], &ending, nullptr);
+        }
+    }
     int pressed = 0;
-    if (SDL_ShowMessageBox(&box, &pressed) == 0) {
+    const int shown = SDL_ShowMessageBox(&box, &pressed);
+    for (int i = 0; i < 3; ++i) {
+        sigaction(signals[i], &previous[i], nullptr);
+    }
+    if (shown == 0) {
         return IDOK;
     }
     SetPlatformFailure(SDL_GetError());

@@ -92,6 +92,39 @@ PlatformWindow* NewestWindow() {
     return Windows.empty() ? nullptr : Windows.back().get();
 }
 
+// Whether the video driver hint (or SDL_VIDEODRIVER, which SDL reports through it)
+// names this driver; the hint may be a comma-separated list.
+static bool DriverAskedFor(const char* driver) {
+    const char* asked = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (asked == nullptr) {
+        return false;
+    }
+    const std::size_t length = std::strlen(driver);
+    for (const char* entry = asked; *entry != '\0';) {
+        const char* end = std::strchr(entry, ',');
+        const std::size_t entryLength =
+            end != nullptr ? static_cast<std::size_t>(end - entry) : std::strlen(entry);
+        if (entryLength == length && SDL_strncasecmp(entry, driver, length) == 0) {
+            return true;
+        }
+        entry += entryLength + (end != nullptr ? 1 : 0);
+    }
+    return false;
+}
+
+// SDL falls back to drawing into memory when it finds no display; a show nobody can see
+// is a failure to open the window, unless that driver was asked for by name (tests, the
+// recorder).
+static bool UsableVideoDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr) {
+        return false;
+    }
+    const bool headless =
+        std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0;
+    return !headless || DriverAskedFor(driver);
+}
+
 bool EnsureSdlVideo() {
     if (SdlVideoUp) {
         return true;
@@ -103,6 +136,11 @@ bool EnsureSdlVideo() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         SetPlatformFailure(SDL_GetError());
+        return false;
+    }
+    if (!UsableVideoDriver()) {
+        SetPlatformFailure("no display to show the window on");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }
     SdlVideoUp = true;

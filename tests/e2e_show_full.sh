@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The whole show, end to end: the real program under a virtual X screen with SDL's dummy
-# audio output runs all 84 seconds and ends by itself with status 0. Screenshots of a few
-# moments (title, zoom and spin, glyph stack, shimmer, credits) are kept in artifacts/.
+# The whole show, end to end: the real program runs all 84 seconds and ends by itself with
+# status 0. Screenshots of a few moments (title, zoom and spin, glyph stack, shimmer,
+# credits) are kept in artifacts/. As root it runs on a real X server whose 1280 x 1024
+# desktop it switches to 640 x 480 and must give back at its end, and plays to a real sound
+# server; elsewhere on a virtual X screen with SDL's dummy audio output.
 # Exits 77 (skipped) while the program or its media are not there yet.
 set -uo pipefail
 
@@ -29,7 +31,11 @@ log="$artifacts/e2e_show_full.log"
 inner() {
     set -uo pipefail
     cd "$build" || exit 1
-    SDL_AUDIODRIVER=dummy ./larkspur &
+    if [ -n "${FULL_SHOW_SOUND_SERVER:-}" ]; then
+        ./larkspur &
+    else
+        SDL_AUDIODRIVER=dummy ./larkspur &
+    fi
     local pid=$!
     local appeared
     if ! timeout 30 xdotool search --sync --onlyvisible --name '^Larkspur$' >/dev/null 2>&1; then
@@ -51,6 +57,7 @@ inner() {
     # The title brightens until 2560 ms of show time, then drops to black; the window is
     # seen up to half a second late, so stay well before that.
     shot 1.8 02s-title
+    echo "desktop=$(xrandr 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p')"
     shot 11.1 11s-zoom-spin
     shot 13.0 13s-spinning-glyph-stack
     shot 20.0 20s-shimmer
@@ -66,9 +73,26 @@ if [ "${1:-}" = "--inner" ]; then
     exit $?
 fi
 
+# The real servers where they can be had (as root, installed); the stand-ins otherwise.
+source "$(dirname "$0")/servers/servers.sh"
+on_real_x=0
+if [ -z "$(xorg_missing)" ] && start_xorg_dummy; then
+    on_real_x=1
+    if [ -z "$(pulse_missing)" ] && start_pulse; then
+        export FULL_SHOW_SOUND_SERVER=1
+    fi
+fi
+
 echo "running the whole show (about 85 s)"
-# xvfb-run goes through sh, which drops exported functions: run this script again inside.
-xvfb-run -a -s "-screen 0 640x480x24" bash "$0" --inner >"$log" 2>&1
+if [ "$on_real_x" = 1 ]; then
+    sound="SDL's dummy output"
+    [ -z "${FULL_SHOW_SOUND_SERVER:-}" ] || sound="PulseAudio"
+    echo "on Xorg at $DISPLAY, sound through $sound"
+    bash "$0" --inner >"$log" 2>&1
+else
+    # xvfb-run goes through sh, which drops exported functions: run this script again inside.
+    xvfb-run -a -s "-screen 0 640x480x24" bash "$0" --inner >"$log" 2>&1
+fi
 cat "$log"
 
 result=$(grep -o 'status=[0-9]* seconds=[0-9.]*' "$log" | tail -1)
@@ -85,6 +109,13 @@ fi
 if holds "$seconds < 83 || $seconds > 100"; then
     echo "FAIL: the show ran $seconds s, want about 84"
     fail=1
+fi
+if [ "$on_real_x" = 1 ]; then
+    grep -qx "desktop=640x480" "$log" || { echo "FAIL: the desktop was not 640 x 480 during the show"; fail=1; }
+    if ! wait_for_desktop 1280x1024 10; then
+        echo "FAIL: after the show the desktop is $(desktop_size), want 1280x1024"
+        fail=1
+    fi
 fi
 # Every moment must show something; the title at ~2 s is still dim, so the bar is low.
 for png in "$artifacts"/show-*.png; do

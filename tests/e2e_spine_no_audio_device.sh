@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# With no sound output to open the show reports it and ends with status 0, no window.
+# With no sound output to open the show reports it and ends with status 1, no window.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/spine/e2e_common.sh"
@@ -7,7 +7,7 @@ source "$here/spine/e2e_common.sh"
 require_song
 make_workdir
 run_without_display SDL_AUDIODRIVER=larkspur_no_such_driver
-[ "$STATUS" = 0 ] || fail "status $STATUS"
+[ "$STATUS" = 1 ] || fail "status $STATUS"
 [ "$ERRORS" = "Error!: Error! Initializing: Error initializing output device." ] ||
     fail "wrote: $ERRORS"
 echo "PASS"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Without data/theme.xm the show says so in a box captioned "Error!", opens no window and
-# ends with status 0: once where the box can only go to standard error, once on a display
+# ends with status 1: once where the box can only go to standard error, once on a display
 # where it is shown and dismissed.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -15,7 +15,7 @@ if [ "${1:-}" = "--inside" ]; then
     xdotool windowfocus --sync "$id"
     xdotool key Return
     wait_for_end
-    [ "$STATUS" = 0 ] || fail "the show ended with status $STATUS after the box"
+    [ "$STATUS" = 1 ] || fail "the show ended with status $STATUS after the box"
     [ ! -s "$WORK/stderr.txt" ] || fail "the box was not shown: $(cat "$WORK/stderr.txt")"
     inside_passed
 fi
@@ -23,7 +23,7 @@ fi
 require_player
 make_workdir theme.xm
 run_without_display
-[ "$STATUS" = 0 ] || fail "status $STATUS"
+[ "$STATUS" = 1 ] || fail "status $STATUS"
 [ "$ERRORS" = "Error!: Error! Loading Song: File not found" ] || fail "wrote: $ERRORS"
 
 require_x

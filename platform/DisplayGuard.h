@@ -1,0 +1,11 @@
+// The safety net under a display mode change: a guardian process that gives the X display
+// its layout back when this process ends, whichever way it ends.
+#pragma once
+
+// Starts the guardian (once) before the display is switched to width x height, and waits
+// until it has saved the present layout. Does nothing where there is no guardian program
+// beside this one or no X display; the show then carries on unguarded.
+void StartDisplayGuard(int width, int height);
+
+// The show gave the mode back itself: the guardian checks, finds nothing to do and ends.
+void StopDisplayGuard();
