@@ -15,7 +15,7 @@ trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install failed"
 check_file_list "$(cd "$prefix" && find . ! -type d | sed 's|^\./||')" \
     "$(expected_files "$(app_id_of "$build")")"
-for program in bin/larkspur bin/larkspur-capture lib/larkspur/larkspur lib/larkspur/larkspur-capture; do
+for program in bin/larkspur bin/larkspur-capture libexec/larkspur/larkspur libexec/larkspur/larkspur-capture; do
     [ -x "$prefix/$program" ] || fail "$program is not executable"
 done
 

@@ -15,7 +15,7 @@ require_x
 for tool in dpkg-deb lintian; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
-if dpkg-query -W -f='${Status}' larkspur 2>/dev/null | grep -q "installed"; then
+if dpkg-query -W -f='${Status}' larkspur 2>/dev/null | grep -q "ok installed"; then
     skip "a larkspur package is installed already; this test would remove it"
 fi
 
@@ -41,11 +41,8 @@ check_file_list "$(dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | sed 
 echo "lintian:"
 lintian --fail-on error "$package" || fail "lintian reports errors"
 
-remove() {
-    if dpkg-query -W -f='${Status}' larkspur 2>/dev/null | grep -q "installed"; then
-        dpkg -r larkspur >/dev/null || true
-    fi
-}
+# Whatever state a failure leaves it in; no copy of the user's was there before.
+remove() { dpkg -r larkspur >/dev/null 2>&1 || true; }
 trap remove EXIT
 dpkg -i "$package" >/dev/null || fail "dpkg -i failed"
 [ "$(command -v larkspur)" = /usr/bin/larkspur ] || fail "larkspur is not on the PATH"
@@ -57,7 +54,8 @@ files="$(dpkg -L larkspur)"
 dpkg -r larkspur >/dev/null || fail "dpkg -r failed"
 left=""
 while read -r path; do
-    [ -e "$path" ] || continue
+    # dpkg lists the root as "/."; everything of ours is under /usr.
+    [ "${path#/usr/}" != "$path" ] && [ -e "$path" ] || continue
     # A folder that stays must belong to another package (the icon theme's, /usr/share).
     if [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1; then
         continue
@@ -66,4 +64,6 @@ while read -r path; do
 done <<<"$files"
 [ -z "$left" ] || fail "left behind by dpkg -r:
 $left"
+status="$(dpkg-query -W -f='${Status}' larkspur 2>/dev/null || true)"
+case "$status" in *config-files* | *" installed"*) fail "after dpkg -r the package is \"$status\"" ;; esac
 echo PASS

@@ -23,9 +23,9 @@ expected_files() {
     cat <<LIST
 bin/larkspur
 bin/larkspur-capture
-lib/larkspur/larkspur
-lib/larkspur/larkspur-capture
-lib/larkspur/liblarkspur-png.so
+libexec/larkspur/larkspur
+libexec/larkspur/larkspur-capture
+libexec/larkspur/liblarkspur-png.so
 share/applications/$app_id.desktop
 share/doc/larkspur/changelog.gz
 share/doc/larkspur/copyright
