@@ -19,6 +19,15 @@ for program in bin/larkspur bin/larkspur-capture libexec/larkspur/larkspur libex
     [ -x "$prefix/$program" ] || fail "$program is not executable"
 done
 
+# The version the recorder reports is the project's, through the launcher too (once the
+# recorder knows --version at all).
+if real="$("$prefix/libexec/larkspur/larkspur-capture" --version 2>/dev/null)"; then
+    version="$(sed -n 's/^project(Larkspur VERSION \([0-9.]*\) .*/\1/p' "${LARKSPUR_SOURCE_DIR:?}/CMakeLists.txt")"
+    [ "$real" = "larkspur-capture $version" ] || fail "the recorder says \"$real\", want version $version"
+    wrapped="$(cd / && "$prefix/bin/larkspur-capture" --version)" || fail "--version through the launcher failed"
+    [ "$wrapped" = "$real" ] || fail "--version through the launcher says \"$wrapped\""
+fi
+
 check_show_from_anywhere "$prefix/bin/larkspur"
 check_capture_from_anywhere "$prefix/bin/larkspur-capture"
 

@@ -55,7 +55,8 @@ dpkg -r larkspur >/dev/null || fail "dpkg -r failed"
 left=""
 while read -r path; do
     # dpkg lists the root as "/."; everything of ours is under /usr.
-    [ "${path#/usr/}" != "$path" ] && [ -e "$path" ] || continue
+    case "$path" in /usr/*) ;; *) continue ;; esac
+    [ -e "$path" ] || continue
     # A folder that stays must belong to another package (the icon theme's, /usr/share).
     if [ -d "$path" ] && dpkg-query -S "$path" >/dev/null 2>&1; then
         continue
