@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    # the Debian package: CPack's dependency scan (file, dpkg-shlibdeps) and its checks
+    file dpkg-dev lintian desktop-file-utils appstream
     # libraries the show links
     libsdl2-dev libopenmpt-dev libjpeg-dev libpng-dev libfreetype-dev libfontconfig-dev
     libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri mesa-utils
@@ -13,6 +15,7 @@ packages=(
     fontconfig fonts-liberation2 fonts-symbola
     # tests, benchmarks and media checks
     libgtest-dev libgmock-dev googletest libbenchmark-dev
+    # (imagemagick also draws the icons at build time)
     xvfb xauth xdotool x11-apps imagemagick openmpt123 xmp sox ffmpeg
     # the X11 message box draws with the core fonts; the shell tests find windows with Xlib and xwininfo
     xfonts-base libx11-dev x11-utils
