@@ -238,6 +238,11 @@ TEST_F(TextLayers, SpinningGlyphProjectsThePictureFromEyeSpace) {
         varies = varies || std::fabs(v.S - square.front().S) > 1e-3f;
     }
     EXPECT_TRUE(varies);
+    // In the upper left of the screen.
+    for (const auto& v : square) {
+        EXPECT_LT(v.X, 320.0f);
+        EXPECT_GT(v.Y, 240.0f);
+    }
 }
 
 // Shimmer -------------------------------------------------------------------------------

@@ -31,11 +31,11 @@ TEST(PictureShowModel, FrameTable) {
         {Title, 0, 7680, 10, 0, false},
         {Title, 0, 10000, 10, 232, false},
         {Title, 0, 10001, 10, 232, true}, // still drawn as the title
-        // The fade-in shows the picture as it stood at start-up, up to level 96.
-        {FadeIn, 10004, 10004, 0, 0, false},
-        {FadeIn, 10004, 10964, 0, 96, false},
-        {FadeIn, 10004, 10965, 0, 96, true},
-        // Zoom and spin at a steady 128; elapsed time is unsigned.
+        // The fade-in, zoom and spin show the state's picture (3 here); the fade-in climbs
+        // to level 96, zoom and spin stay at 128. Elapsed time is unsigned.
+        {FadeIn, 10004, 10004, 3, 0, false},
+        {FadeIn, 10004, 10964, 3, 96, false},
+        {FadeIn, 10004, 10965, 3, 96, true},
         {Zoom, 20000, 20399, 3, 128, false},
         {Zoom, 20000, 20400, 3, 128, true},
         {Spin, 20000, 20199, 3, 128, false},
@@ -47,7 +47,7 @@ TEST(PictureShowModel, FrameTable) {
         const std::string where =
             "state " + std::to_string(r.State) + " at " + std::to_string(r.Now);
         EXPECT_TRUE(f.Drawn) << where;
-        EXPECT_EQ(f.Quad.Slot, r.State == FadeIn ? 3 : r.Slot) << where;
+        EXPECT_EQ(f.Quad.Slot, r.Slot) << where;
         EXPECT_EQ(f.Quad.Grey, r.Grey) << where;
         EXPECT_EQ(f.Changes, r.Changes) << where;
         EXPECT_EQ(f.ChangesFirst, r.State == Title) << where;
