@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
 #include "show/RenderFrame.h"
@@ -32,8 +33,8 @@ ATOM RegisterShowWindowClass(HINSTANCE instance) {
 
 HWND CreateShowWindow(HINSTANCE instance) {
     return CreateWindowExA(0, "OpenGL WinClass", "Larkspur",
-                           WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 640, 480, nullptr,
-                           nullptr, instance, nullptr);
+                           WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, ShowWindowWidth,
+                           ShowWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
 int RunMessageLoop(HWND window) {
@@ -60,13 +61,13 @@ int RunMessageLoop(HWND window) {
 }
 
 int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
-    if (static_cast<std::uint8_t>(FSOUND_Init(44100, 32, 0)) == 0) {
+    if (static_cast<std::uint8_t>(FSOUND_Init(ShowMixRate, 32, 0)) == 0) {
         ShowSoundError("Error! Initializing: ");
         FSOUND_Close();
         return 1;
     }
 
-    Song = FMUSIC_LoadSong("data/theme.xm");
+    Song = FMUSIC_LoadSong(ShowDataFiles[SongDataFile]);
     if (Song == nullptr) {
         ShowSoundError("Error! Loading Song: ");
         FSOUND_Close();
@@ -88,8 +89,8 @@ int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
     std::memset(&displayMode, 0, sizeof displayMode);
     displayMode.dmSize = sizeof displayMode;
     displayMode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    displayMode.dmPelsWidth = 640;
-    displayMode.dmPelsHeight = 480;
+    displayMode.dmPelsWidth = ShowWindowWidth;
+    displayMode.dmPelsHeight = ShowWindowHeight;
     ChangeDisplaySettingsA(&displayMode, CDS_FULLSCREEN);
 
     ShowWindow(window, SW_SHOW);

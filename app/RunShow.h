@@ -3,6 +3,12 @@
 
 #include "platform/Win32.h"
 
+// The show's window, and the display mode while it runs.
+constexpr int ShowWindowWidth = 640;
+constexpr int ShowWindowHeight = 480;
+// The sound output's mix rate, in frames per second.
+constexpr int ShowMixRate = 44100;
+
 // The show; returns 0 after Escape or a close, 1 after a start-up failure box.
 int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandLine,
             int showCommand);
@@ -16,11 +22,3 @@ HWND CreateShowWindow(HINSTANCE instance);
 // The message loop of RunShow: messages first, a frame on every idle pass, Escape sends
 // the close. Returns the quit message's exit code once it has been taken.
 int RunMessageLoop(HWND window);
-
-// Ends the process at once with exit status 0; never returns.
-[[noreturn]] void HaltProgram();
-
-// Recording seam: while a handler is set, HaltProgram calls it instead of ending the
-// process. The handler must not return (it throws or jumps out of the frame).
-using HaltHandler = void (*)();
-void SetHaltHandler(HaltHandler handler);

@@ -2,13 +2,10 @@
 // outline fonts and light 1, and the projection kept in step with the window.
 #include "app/Scene.h"
 
-#include <string>
-
 #include <GL/glu.h>
 
+#include "app/ShowWindow.h"
 #include "show/OutlineFonts.h"
-
-TTextureImage* Textures[TextureSlotCount] = {};
 
 const float LightAmbient[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 const float LightDiffuse[4] = {1.0f, 1.0f, 1.0f, 1.0f};
@@ -24,12 +21,9 @@ void LoadTextureSlot(const char* fileName, int slot) {
 }
 
 void LoadTextures() {
-    for (int slot = 0; slot < 8; ++slot) {
-        LoadTextureSlot(("data/d" + std::to_string(slot) + ".jpg").c_str(), slot);
+    for (int slot = 0; slot < TextureSlotCount; ++slot) {
+        LoadTextureSlot(ShowDataFiles[slot], slot);
     }
-    LoadTextureSlot("data/r.jpg", 8);
-    LoadTextureSlot("data/l1.jpg", 9);
-    LoadTextureSlot("data/l2.jpg", 10);
 }
 
 static void SetProjection(int width, int height) {
@@ -53,8 +47,8 @@ void InitScene(int width, int height) {
     glShadeModel(GL_SMOOTH);
     // The modelview matrix stays the identity a new context starts with.
     SetProjection(width, height);
-    BuildTextFont();
-    BuildSymbolFont();
+    BuildTextFont(WindowDC);
+    BuildSymbolFont(WindowDC);
     glLightfv(GL_LIGHT1, GL_AMBIENT, LightAmbient);
     glLightfv(GL_LIGHT1, GL_DIFFUSE, LightDiffuse);
     glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);

@@ -8,33 +8,35 @@ std::int32_t Keys[256] = {};
 HDC WindowDC = nullptr;
 HGLRC RenderContext = nullptr;
 
+// A double-buffered RGBA window format with 16 colour and 16 depth bits; no alpha,
+// accumulation, stencil or auxiliary buffers.
 const PIXELFORMATDESCRIPTOR ShowPixelFormat = {
-    40,                                                         // nSize
-    1,                                                          // nVersion
-    PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER, // dwFlags
-    PFD_TYPE_RGBA,                                              // iPixelType
-    16,                                                         // cColorBits
-    0,
-    0,
-    0,
-    0,
-    0,
-    0, // red, green, blue bits and shifts
-    0,
-    0, // no alpha buffer
-    0,
-    0,
-    0,
-    0,
-    0,              // no accumulation buffer
-    16,             // cDepthBits
-    0,              // cStencilBits
-    0,              // cAuxBuffers
-    PFD_MAIN_PLANE, // iLayerType
-    0,              // bReserved
-    0,
-    0,
-    0, // layer, visible, damage masks
+    .nSize = sizeof(PIXELFORMATDESCRIPTOR),
+    .nVersion = 1,
+    .dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER,
+    .iPixelType = PFD_TYPE_RGBA,
+    .cColorBits = 16,
+    .cRedBits = 0,
+    .cRedShift = 0,
+    .cGreenBits = 0,
+    .cGreenShift = 0,
+    .cBlueBits = 0,
+    .cBlueShift = 0,
+    .cAlphaBits = 0,
+    .cAlphaShift = 0,
+    .cAccumBits = 0,
+    .cAccumRedBits = 0,
+    .cAccumGreenBits = 0,
+    .cAccumBlueBits = 0,
+    .cAccumAlphaBits = 0,
+    .cDepthBits = 16,
+    .cStencilBits = 0,
+    .cAuxBuffers = 0,
+    .iLayerType = PFD_MAIN_PLANE,
+    .bReserved = 0,
+    .dwLayerMask = 0,
+    .dwVisibleMask = 0,
+    .dwDamageMask = 0,
 };
 
 // The exit code the quit message carries: a start that failed must not end as a success,
@@ -53,6 +55,7 @@ static LRESULT CreateRenderContext(HWND window) {
     WindowDC = GetDC(window);
     const int format = ChoosePixelFormat(WindowDC, &ShowPixelFormat);
     if (format == 0) {
+        // The misspelling is the text the show has always shown; it stays as it is.
         return FailCreate("Cant't Find A Suitable PixelFormat.");
     }
     if (!SetPixelFormat(WindowDC, format, &ShowPixelFormat)) {

@@ -5,6 +5,7 @@
 
 static constexpr std::array<const char*, 19> ErrorTexts = {
     "No errors",
+    // The two spaces after the full stop are exact on purpose.
     "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
     "This command failed because FSOUND_Init was not called",
     "Error initializing output device.",
@@ -16,7 +17,7 @@ static constexpr std::array<const char*, 19> ErrorTexts = {
     "File not found",
     "Unknown file format",
     "Error loading file",
-    "Not enough memory ",
+    "Not enough memory ", // the trailing space is part of the text, exact on purpose
     "The version number of this file format is not supported",
     "Incorrect mixer selected",
     "An invalid parameter was passed to this function",

@@ -97,11 +97,11 @@ static Split TimeSteps() {
         split.Mipmaps += MillisecondsSince(start);
     }
     Clock::time_point start = Clock::now();
-    BuildTextFont();
+    BuildTextFont(WindowDC);
     glFinish();
     split.TextFont = MillisecondsSince(start);
     start = Clock::now();
-    BuildSymbolFont();
+    BuildSymbolFont(WindowDC);
     glFinish();
     split.SymbolFont = MillisecondsSince(start);
     split.Cpu = ThreadMilliseconds() - cpuStart;

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
-constexpr int CaptureWidth = 640;
-constexpr int CaptureHeight = 480;
+#include "app/RunShow.h"
+#include "app/Scene.h"
+#include "show/Timeline.h"
+
+// The recording is the show's window, and its sound the show's mix.
+constexpr int CaptureWidth = ShowWindowWidth;
+constexpr int CaptureHeight = ShowWindowHeight;
 constexpr std::size_t CaptureFrameBytes = std::size_t{CaptureWidth} * CaptureHeight * 4;
-// The credits layer ends the show in the first frame at or past this time.
-constexpr std::uint32_t ShowEndTime = 84000;
-constexpr int SoundtrackRate = 44100;
+constexpr int SoundtrackRate = ShowMixRate;
 constexpr int MaxCaptureFps = 1000;
 
 struct CaptureOptions {
@@ -46,10 +49,8 @@ std::uint64_t FrameSample(std::uint64_t frame, int fps);
 
 // --- The offscreen show (CaptureScene.cpp) ---
 
-// The media the show reads, relative to the working directory.
-extern const char* const ShowDataFiles[];
-extern const int ShowDataFileCount;
-// Empty when every file can be read, otherwise a message naming the first that cannot.
+// Empty when every media file can be read, otherwise a message naming the first that
+// cannot.
 std::string CheckShowData();
 // Opens the show's window offscreen through the same calls the show makes, so that
 // window creation sets up the context, the pictures, the projection and the fonts.

@@ -187,7 +187,7 @@ static int RecordVideo(const CaptureOptions& options) {
         std::string Path;
         ~RemoveWav() { unlink(Path.c_str()); }
     } removeWav{wav};
-    if (!WriteSoundtrack("data/theme.xm", FrameSample(first, fps),
+    if (!WriteSoundtrack(ShowDataFiles[SongDataFile], FrameSample(first, fps),
                          FrameSample(end, fps) - FrameSample(first, fps), wav, error)) {
         return Fail(error);
     }

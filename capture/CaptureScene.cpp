@@ -11,13 +11,8 @@
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
+#include "show/HaltProgram.h"
 #include "show/RenderFrame.h"
-
-const char* const ShowDataFiles[] = {
-    "data/d0.jpg", "data/d1.jpg", "data/d2.jpg", "data/d3.jpg", "data/d4.jpg", "data/d5.jpg",
-    "data/d6.jpg", "data/d7.jpg", "data/r.jpg",  "data/l1.jpg", "data/l2.jpg", "data/theme.xm",
-};
-const int ShowDataFileCount = static_cast<int>(sizeof(ShowDataFiles) / sizeof(ShowDataFiles[0]));
 
 static std::uint32_t CaptureTime = 0;
 static HWND CaptureWindow = nullptr;
@@ -65,7 +60,8 @@ bool OpenCaptureScene(std::string& error) {
     GetClientRect(CaptureWindow, &client);
     if (client.right != CaptureWidth || client.bottom != CaptureHeight) {
         error = "the offscreen window is " + std::to_string(client.right) + " x " +
-                std::to_string(client.bottom) + ", not 640 x 480";
+                std::to_string(client.bottom) + ", not " + std::to_string(CaptureWidth) + " x " +
+                std::to_string(CaptureHeight);
         return false;
     }
     // The live show carries on without a picture it could not decode; a recording

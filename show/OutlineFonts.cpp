@@ -6,7 +6,6 @@
 
 #include <GL/gl.h>
 
-#include "app/ShowWindow.h"
 #include "platform/Win32Fonts.h"
 
 std::uint32_t TextFontBase = 0;
@@ -15,22 +14,21 @@ std::uint32_t SymbolFontBase = 0;
 // Scratch for the outline builder; nothing reads it afterwards.
 static GLYPHMETRICSFLOAT GlyphMetrics[256];
 
-static std::uint32_t BuildOutlineFont(DWORD charSet, const char* faceName) {
+static std::uint32_t BuildOutlineFont(HDC dc, DWORD charSet, const char* faceName) {
     std::uint32_t base = glGenLists(FontListsReserved);
     HFONT font = CreateFontA(-12, 0, 0, 0, FW_BOLD, 0, 0, 0, charSet, OUT_TT_PRECIS,
                              CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, faceName);
-    SelectObject(WindowDC, font);
-    wglUseFontOutlinesA(WindowDC, 0, FontGlyphsBuilt, base, 0.0f, 0.2f, WGL_FONT_POLYGONS,
-                        GlyphMetrics);
+    SelectObject(dc, font);
+    wglUseFontOutlinesA(dc, 0, FontGlyphsBuilt, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, GlyphMetrics);
     return base;
 }
 
-void BuildTextFont() {
-    TextFontBase = BuildOutlineFont(ANSI_CHARSET, "Arial");
+void BuildTextFont(HDC dc) {
+    TextFontBase = BuildOutlineFont(dc, ANSI_CHARSET, "Arial");
 }
 
-void BuildSymbolFont() {
-    SymbolFontBase = BuildOutlineFont(DEFAULT_CHARSET, "Wingdings");
+void BuildSymbolFont(HDC dc) {
+    SymbolFontBase = BuildOutlineFont(dc, DEFAULT_CHARSET, "Wingdings");
 }
 
 static void DrawString(std::uint32_t base, const char* text) {

@@ -6,11 +6,8 @@
 #include "show/OutlineFonts.h"
 #include "show/ShowTime.h"
 
-constexpr std::uint32_t SpinningGlyphStart = 8000;
-constexpr int SpinningGlyphSlot = 0;
-
 void DrawSpinningGlyph() {
-    if (ShowTime() <= SpinningGlyphStart) {
+    if (!SpinningGlyphShown(ShowTime())) {
         return;
     }
     glEnable(GL_LIGHT0);
@@ -18,8 +15,7 @@ void DrawSpinningGlyph() {
     glEnable(GL_COLOR_MATERIAL);
     glColor3ub(0, 200, 0);
     glTranslatef(-1.8f, 0.9f, -4.0f);
-    // One turn every 3600 ms, not truncated.
-    glRotated(static_cast<double>(ShowTime()) / 10.0, 0.0, 1.0, 0.0);
+    glRotated(SpinningGlyphAngle(ShowTime()), 0.0, 1.0, 0.0);
     glTranslatef(-0.3f, 0.0f, 0.0f);
     BindTextureSlot(SpinningGlyphSlot);
     // Eye-linear generation with the default planes: s, t are eye-space x, y.

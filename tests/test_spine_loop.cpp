@@ -9,12 +9,14 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "app/RunShow.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
+#include "show/HaltProgram.h"
 
 namespace {
 
@@ -86,6 +88,8 @@ class ShowLoop : public ::testing::Test {
             registered = true;
         }
         SetShowTimeSource([] { return std::uint32_t{0}; });
+        // A show that ended inside a test would otherwise end this program with status 0.
+        SetHaltHandler([] { throw std::runtime_error("the show ended inside a test"); });
         std::memset(Keys, 0, sizeof Keys);
         Calls.clear();
         Seen.clear();
@@ -113,6 +117,7 @@ class ShowLoop : public ::testing::Test {
         }
         std::memset(Keys, 0, sizeof Keys);
         SetShowTimeSource(nullptr);
+        SetHaltHandler(nullptr);
     }
 
     std::vector<std::string> CallsFrom(const std::string& first) const {

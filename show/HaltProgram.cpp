@@ -1,11 +1,13 @@
 // Ending the process from inside a frame, when the show is over.
-#include "app/RunShow.h"
+#include "show/HaltProgram.h"
 
 #include <cstdlib>
 
 static HaltHandler CurrentHaltHandler = nullptr;
 
-void SetHaltHandler(HaltHandler handler) { CurrentHaltHandler = handler; }
+void SetHaltHandler(HaltHandler handler) {
+    CurrentHaltHandler = handler;
+}
 
 void HaltProgram() {
     if (CurrentHaltHandler != nullptr) {

@@ -1,0 +1,4 @@
+// The picture slots, empty until the scene set-up loads them.
+#include "show/TextureSlots.h"
+
+TTextureImage* Textures[TextureSlotCount] = {};
