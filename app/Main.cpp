@@ -3,8 +3,10 @@
 
 #include "app/ApplicationError.h"
 #include "app/RunShow.h"
+#include "platform/StandardStreams.h"
 
 int main() {
+    KeepStandardStreamsOpen();
     InstallApplicationErrorHandler();
     RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);
     std::exit(0);
