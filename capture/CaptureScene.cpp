@@ -70,13 +70,17 @@ std::string CheckShowData() {
 std::string CheckShowFaces() {
     // The descriptions the show's two outline fonts are made from. The live show draws
     // nothing for a missing face; a recording says so instead.
-    if (FindFontFace("Arial", FW_BOLD, false, ANSI_CHARSET) == nullptr) {
-        return "no text face: neither Arial nor a stand-in for it is installed (Debian package "
-               "fonts-liberation2), so the credits would be missing";
+    const bool text = FindFontFace("Arial", FW_BOLD, false, ANSI_CHARSET) != nullptr;
+    const bool symbols = FindFontFace("Wingdings", FW_BOLD, false, DEFAULT_CHARSET) != nullptr;
+    const std::string textFace =
+        "the text face Arial or a stand-in for it (Debian package fonts-liberation2)";
+    const std::string symbolFace =
+        "the symbol face Wingdings or a face with its symbols (Debian package fonts-symbola)";
+    if (!text && !symbols) {
+        return "fonts not installed: " + textFace + ", and " + symbolFace;
     }
-    if (FindFontFace("Wingdings", FW_BOLD, false, DEFAULT_CHARSET) == nullptr) {
-        return "no symbol face: neither Wingdings nor a face with its symbols is installed "
-               "(Debian package fonts-symbola), so the symbol glyphs would be missing";
+    if (!text || !symbols) {
+        return "font not installed: " + (text ? symbolFace : textFace);
     }
     return {};
 }

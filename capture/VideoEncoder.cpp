@@ -94,7 +94,9 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     const std::string size = std::to_string(CaptureWidth) + "x" + std::to_string(CaptureHeight);
     const std::string rate = std::to_string(fps);
     std::vector<std::string> args = {
-        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        // -xerror: a failed write of the file's end (a full disk) is a failure, not only
+        // a message.
+        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-xerror", "-y",
         // Picture: raw frames from the pipe, exactly `fps` per second.
         "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate, "-i",
         "pipe:0",

@@ -99,7 +99,11 @@ TEST(CaptureOptions, RefusesWhatItCannotUse) {
         {"--stills", ""},
         {"--output", ""},
         {"--frobnicate"},
+        {"-x"},
+        {"--quiet=1"},
         {"extra"},
+        {"--", "extra"},
+        {"-o"},
     };
     for (const auto& args : bad) {
         CaptureOptions o;
@@ -110,6 +114,33 @@ TEST(CaptureOptions, RefusesWhatItCannotUse) {
         }
         EXPECT_FALSE(Parse(args, o, error)) << joined;
         EXPECT_FALSE(error.empty()) << joined;
+    }
+}
+
+TEST(CaptureOptions, ValuesAreTakenAsTheyStandAndErrorsNameTheWord) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"-o", "-y", "--quiet", "--start=100", "--end", "200"}, o, error)) << error;
+    EXPECT_EQ(o.Output, "-y") << "a value that looks like an option is still the value";
+    EXPECT_TRUE(o.Quiet);
+    EXPECT_EQ(o.Start, 100u);
+    EXPECT_EQ(o.End, 200u);
+    CaptureOptions v;
+    ASSERT_TRUE(Parse({"--version"}, v, error)) << error;
+    EXPECT_TRUE(v.Version);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> messages = {
+        {{"--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"--quiet=1"}, "--quiet takes no value"},
+        {{"--fps"}, "option --fps needs a value"},
+        {{"--start", "soon"}, "option --start needs a whole number of milliseconds, not \"soon\""},
+        {{"extra"}, "unexpected argument \"extra\""},
+    };
+    for (const auto& [args, text] : messages) {
+        CaptureOptions o2;
+        error.clear();
+        EXPECT_FALSE(Parse(args, o2, error)) << args[0];
+        EXPECT_NE(error.find(text), std::string::npos) << error;
     }
 }
 
