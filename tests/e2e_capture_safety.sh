@@ -39,7 +39,7 @@ mkdir -p "$TMPDIR" "$work/out"
 # stderr in $work/err, status in $status.
 limit=60
 run() {
-    (cd "$build" && timeout "$limit" "$capture" --quiet "$@") >"$work/stdout" 2>"$work/err"
+    (cd "$build" && timeout -k 5 "$limit" "$capture" --quiet "$@") >"$work/stdout" 2>"$work/err"
     status=$?
 }
 # A tiny recording: two frames at 1 fps.
@@ -60,7 +60,7 @@ printf '#!/bin/sh\necho "fake encoder failing" >&2\nexit 1\n' >"$fake/ffmpeg"
 chmod +x "$fake/ffmpeg"
 for name in notes -; do
     printf 'keep me\n' >"$work/out/$name"
-    (cd "$work/out" && PATH="$fake:$PATH" timeout 60 "$capture" --quiet --show-dir "$build" \
+    (cd "$work/out" && PATH="$fake:$PATH" timeout -k 5 60 "$capture" --quiet --show-dir "$build" \
         "${tiny[@]}" --output "$name") >/dev/null 2>"$work/err"
     status=$?
     [ "$status" -eq 1 ] || fail "failing encoder, output $name: status $status"
@@ -115,7 +115,7 @@ limit=60
 # Relative names, from a folder holding its own data/.
 names="$work/show"
 for name in "file:x.mp4" "pipe:1" "-y"; do
-    (cd "$names" && timeout 60 "$capture" --quiet "${tiny[@]}" "--output=$name") \
+    (cd "$names" && timeout -k 5 60 "$capture" --quiet "${tiny[@]}" "--output=$name") \
         >"$work/stdout" 2>"$work/err"
     status=$?
     [ "$status" -eq 0 ] || fail "output $name: status $status, $(cat "$work/err")"
@@ -131,7 +131,7 @@ nothing_left_in "$names" "odd names"
 run --start 2000 --end 4000 --fps 10 --output "$work/out/open.mp4"
 [ "$status" -eq 0 ] || fail "reference recording: status $status, $(cat "$work/err")"
 # No --quiet: the progress lines have nowhere to go but must not land in the video.
-(cd "$build" && timeout 60 "$capture" --start 2000 --end 4000 --fps 10 \
+(cd "$build" && timeout -k 5 60 "$capture" --start 2000 --end 4000 --fps 10 \
     --output "$work/out/closed.mp4" >&- 2>&-)
 status=$?
 [ "$status" -eq 0 ] || fail "closed standard streams: status $status"
