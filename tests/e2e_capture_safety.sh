@@ -139,6 +139,14 @@ cmp -s "$work/out/open.mp4" "$work/out/closed.mp4" ||
     fail "with standard output and error closed the video differs"
 
 # --- Interrupted and killed recordings. ---
+# Whether the process has a child (the recorder's only child is ffmpeg).
+has_child() {
+    local stat ppid
+    for stat in /proc/[0-9]*/stat; do
+        { read -r _ _ _ ppid _ <"$stat"; } 2>/dev/null && [ "$ppid" = "$1" ] && return 0
+    done
+    return 1
+}
 # Starts a whole-show recording in its own process group and waits until ffmpeg runs.
 start_long() {
     rm -f "$work/out/long.mp4"
@@ -146,7 +154,7 @@ start_long() {
         2>"$work/err" &
     pid=$!
     for _ in $(seq 600); do
-        pgrep -P "$pid" -x ffmpeg >/dev/null && break
+        has_child "$pid" && break
         sleep 0.1
     done
     sleep 1 # some frames on their way
