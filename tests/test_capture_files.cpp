@@ -76,8 +76,8 @@ TEST(CaptureFiles, TemporaryNameKeepsTheFolderAndTheExtension) {
         {".hidden", "..hidden.partial"},
         {"trailing.", ".trailing..partial"},
     };
-    for (const auto& [final, partial] : cases) {
-        EXPECT_EQ(PartialPathFor(final), partial) << final;
+    for (const auto& [finalName, partial] : cases) {
+        EXPECT_EQ(PartialPathFor(finalName), partial) << finalName;
     }
     EXPECT_TRUE(HasFileExtension("/a/x.mp4"));
     EXPECT_TRUE(HasFileExtension("file:x.mkv"));
@@ -88,26 +88,26 @@ TEST(CaptureFiles, TemporaryNameKeepsTheFolderAndTheExtension) {
 
 TEST(CaptureFiles, FinalNameChangesOnlyByACommittedRegularFile) {
     ScratchFolder folder;
-    const std::string final = folder / "video.mp4";
+    const std::string target = folder / "video.mp4";
     std::string error;
 
     // Given up: the file that was there stays as it was, the temporary one goes.
-    Put(final, "older");
+    Put(target, "older");
     {
         PartialFile file;
-        ASSERT_TRUE(WriteText(file.Create(final, "the video", error), "half")) << error;
+        ASSERT_TRUE(WriteText(file.Create(target, "the video", error), "half")) << error;
         EXPECT_EQ(file.TemporaryPath(), folder / ".video.partial.mp4");
     }
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"video.mp4"});
-    EXPECT_EQ(Contents(final), "older");
+    EXPECT_EQ(Contents(target), "older");
 
     // A leftover of a killed run is replaced; the committed file replaces the older one.
     Put(folder / ".video.partial.mp4", "leftover");
     PartialFile file;
-    ASSERT_TRUE(WriteText(file.Create(final, "the video", error), "new")) << error;
+    ASSERT_TRUE(WriteText(file.Create(target, "the video", error), "new")) << error;
     ASSERT_TRUE(file.Commit(error)) << error;
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"video.mp4"});
-    EXPECT_EQ(Contents(final), "new");
+    EXPECT_EQ(Contents(target), "new");
 }
 
 TEST(CaptureFiles, SoundtrackFileHasNoNameInTheTemporaryFolder) {
