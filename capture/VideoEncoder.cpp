@@ -121,8 +121,8 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     }
     argv.push_back(nullptr);
 
-    // Our descriptors are all close-on-exec; dup2 clears that flag on the copies. The
-    // soundtrack is first moved clear of the numbers it is copied to.
+    // dup2 clears close-on-exec on the copy it makes, but not when the descriptor has the
+    // number already: the soundtrack is first moved clear of the numbers it is copied to.
     const int soundtrack = fcntl(soundtrackFd, F_DUPFD_CLOEXEC, 10);
     if (soundtrack < 0) {
         close(fds[0]);
