@@ -3,8 +3,10 @@
 
 #include "app/ApplicationError.h"
 #include "app/RunShow.h"
+#include "platform/StandardStreams.h"
 
 int main() {
+    KeepStandardStreamsOpen();
     InstallApplicationErrorHandler();
     const int status = RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);
     std::exit(status == 0 ? 0 : 1);

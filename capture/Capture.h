@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/types.h>
+
 #include "app/RunShow.h"
 #include "app/Scene.h"
 #include "show/Timeline.h"
@@ -28,6 +30,7 @@ struct CaptureOptions {
     std::string ShowDir;               // folder holding data/; empty: the working directory
     bool Quiet = false;                // no progress bar
     bool Help = false;
+    bool Version = false;
 };
 
 // --- Command line (CaptureOptions.cpp) ---
@@ -35,6 +38,59 @@ struct CaptureOptions {
 // False with a message in `error` for anything it cannot use.
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);
 extern const char* const CaptureUsage;
+// "larkspur-capture <version>" and a newline.
+extern const char* const CaptureVersion;
+
+// --- Interrupts (Interrupts.cpp) ---
+
+// SIGINT, SIGTERM and SIGHUP ask the recording to stop after the current frame and
+// clean up. A second one stops the process at once, still killing the encoder and
+// removing the file in progress.
+void CatchInterrupts();
+bool CaptureInterrupted();
+// What a second interrupt must clean up: the file being written (null: none) and the
+// encoder process (-1: none).
+void GuardFileInProgress(const char* path);
+void GuardChildInProgress(pid_t child);
+
+// --- Files written whole or not at all (OutputFiles.cpp) ---
+
+// A file written under a temporary name beside its final one (".NAME.partial.EXT") and
+// renamed into place only when complete: the final name holds what it held before or a
+// whole new file, never part of one, and a failure removes only what this run made.
+// A second interrupt removes the temporary file too; a killed run may leave it, and the
+// next run for the same name replaces it.
+class PartialFile {
+  public:
+    PartialFile() = default;
+    PartialFile(const PartialFile&) = delete;
+    PartialFile& operator=(const PartialFile&) = delete;
+    ~PartialFile() { Discard(); }
+
+    // Claims the temporary name for `finalPath` and returns it open for writing, or -1
+    // with "cannot write `name`: why" in `error`. Refuses a final name that exists and is
+    // not a regular file (a folder, a device, a FIFO, a socket, a symbolic link) without
+    // opening it.
+    int Create(const std::string& finalPath, const std::string& name, std::string& error);
+    const std::string& TemporaryPath() const { return Temporary; }
+    // Renames the finished file into place.
+    bool Commit(std::string& error);
+    // Removes the temporary file if this run made it and it is not committed.
+    void Discard();
+
+  private:
+    std::string Final;
+    std::string Temporary;
+    std::string Name;
+    bool Owned = false;
+};
+
+// The temporary name for a final one: the same folder, the same extension.
+std::string PartialPathFor(const std::string& finalPath);
+// Whether the last part of the path has an extension a program could tell a format by.
+bool HasFileExtension(const std::string& path);
+// Empty when `path` holds a regular file or nothing; otherwise what it is ("a folder").
+std::string NonRegularFileKind(const std::string& path);
 
 // --- The frame clock (CaptureClock.cpp) ---
 
@@ -50,8 +106,11 @@ std::uint64_t FrameSample(std::uint64_t frame, int fps);
 // --- The offscreen show (CaptureScene.cpp) ---
 
 // Empty when every media file can be read, otherwise a message naming the first that
-// cannot.
+// cannot. Only regular files pass: a FIFO or a device would block or never end.
 std::string CheckShowData();
+// Empty when the text face and the symbol face the show draws with are installed,
+// otherwise a message naming the missing one.
+std::string CheckShowFaces();
 // Opens the show's window offscreen through the same calls the show makes, so that
 // window creation sets up the context, the pictures, the projection and the fonts.
 bool OpenCaptureScene(std::string& error);
@@ -74,21 +133,28 @@ void ReadFrameNow(std::uint8_t* bgraTopDown);
 // --- Soundtrack (Soundtrack.cpp) ---
 
 // Renders samples [fromSample, fromSample + count) of data/theme.xm, looping as the
-// live player does, into a 16-bit stereo WAV file at SoundtrackRate.
+// live player does, as a 16-bit stereo WAV file at SoundtrackRate, written to `fd`.
 bool WriteSoundtrack(const std::string& songFile, std::uint64_t fromSample, std::uint64_t count,
-                     const std::string& wavFile, std::string& error);
+                     int fd, std::string& error);
+// A temporary file for the soundtrack that has no name in the temporary folder
+// ($TMPDIR or /tmp), so nothing is left there however the process ends; -1 with a
+// message when there is none.
+int MakeSoundtrackFile(std::string& error);
 
 // --- Encoder (VideoEncoder.cpp) ---
 
-// Absolute path of the ffmpeg program, empty when it is not installed.
-std::string FindEncoder();
-// Starts ffmpeg reading BGRA frames from a pipe and the soundtrack from `wavFile`.
-bool StartEncoder(const std::string& encoder, const std::string& wavFile, int fps,
-                  const std::string& output, std::string& error);
+// Starts ffmpeg (found on PATH) reading BGRA frames from a pipe and the soundtrack WAV
+// from `soundtrackFd`, writing `output` (an absolute path, taken as a plain file name
+// whatever it looks like) in the container `format`, or one ffmpeg picks by the name's
+// extension when `format` is empty.
+bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
+                  std::string& error);
 // Queues one frame (top row first, BGRA) for the encoder; false once the encoder failed.
 bool SubmitFrame(const std::uint8_t* bgraTopDown);
 // Closes the pipe and waits for ffmpeg; false with a message when it did not succeed.
 bool FinishEncoder(std::string& error);
+// Kills ffmpeg and waits for it to go: the recording is given up.
+void AbandonEncoder();
 // Seconds the renderer waited for the encoder, and CPU seconds ffmpeg used.
 double EncoderWaitSeconds();
 double EncoderCpuSeconds();
@@ -98,6 +164,7 @@ double EncoderCpuSeconds();
 // Averages each factor × factor block of pixels into one (any leftover edge is dropped).
 std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int height,
                                         int factor);
+// Writes the picture as a PNG file whole or not at all (see PartialFile).
 bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
                   std::string& error);
 

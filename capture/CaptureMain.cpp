@@ -3,8 +3,11 @@
 #include <exception>
 
 #include "capture/Capture.h"
+#include "platform/StandardStreams.h"
 
 int main(int argc, char** argv) {
+    // Before anything opens a file or a pipe that could otherwise become one of them.
+    KeepStandardStreamsOpen();
     CaptureOptions options;
     std::string error;
     if (!ParseCaptureOptions(argc, argv, options, error)) {
@@ -13,6 +16,10 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         std::fputs(CaptureUsage, stdout);
+        return 0;
+    }
+    if (options.Version) {
+        std::fputs(CaptureVersion, stdout);
         return 0;
     }
     try {

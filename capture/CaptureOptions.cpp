@@ -2,7 +2,7 @@
 // a mistyped option costs nothing.
 #include "capture/Capture.h"
 
-#include <cstring>
+#include <getopt.h>
 
 const char* const CaptureUsage =
     "Usage: larkspur-capture [options]\n"
@@ -21,10 +21,18 @@ const char* const CaptureUsage =
     "                   (a relative --output stays relative to the working directory)\n"
     "  --quiet          no progress bar\n"
     "  --help           this text\n"
+    "  --version        the program's version\n"
     "\n"
     "Frame n shows show time n × 1000 ÷ fps. Every frame from 0 is drawn, also before\n"
     "--start and between stills, because the picture show and the shimmer depend on the\n"
-    "frames before them.\n";
+    "frames before them.\n"
+    "\n"
+    "The video is written as .NAME.partial.EXT beside PATH and renamed to PATH when\n"
+    "complete; a failed or interrupted run removes it, a killed one (SIGKILL) may leave\n"
+    "it for the next run to replace. PATH is never opened before that: a folder, device\n"
+    "or FIFO there is refused.\n";
+
+const char* const CaptureVersion = "larkspur-capture " LARKSPUR_VERSION "\n";
 
 // A whole non-negative decimal number that fits in 32 bits.
 static bool ParseNumber(const char* text, std::uint32_t& value) {
@@ -63,103 +71,152 @@ static bool ParseTimeList(const std::string& text, std::vector<std::uint32_t>& t
     }
 }
 
-bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        std::string value;
-        bool hasValue = false;
-        if (std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-            hasValue = true;
+enum OptionCode : int {
+    FpsOption = 256,
+    StartOption,
+    EndOption,
+    StillsOption,
+    ScaleOption,
+    ShowDirOption,
+    QuietOption,
+    VersionOption,
+};
+
+static const struct option LongOptions[] = {
+    {"fps", required_argument, nullptr, FpsOption},
+    {"output", required_argument, nullptr, 'o'},
+    {"start", required_argument, nullptr, StartOption},
+    {"end", required_argument, nullptr, EndOption},
+    {"stills", required_argument, nullptr, StillsOption},
+    {"scale", required_argument, nullptr, ScaleOption},
+    {"show-dir", required_argument, nullptr, ShowDirOption},
+    {"quiet", no_argument, nullptr, QuietOption},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, VersionOption},
+    {nullptr, 0, nullptr, 0},
+};
+
+// How the user wrote the option that getopt_long just looked at, for messages.
+static std::string OptionName(int code) {
+    for (const struct option* o = LongOptions; o->name != nullptr; ++o) {
+        if (o->val == code) {
+            return std::string("--") + o->name;
         }
-        auto takeValue = [&]() -> bool {
-            if (hasValue) {
-                return true;
-            }
-            if (i + 1 >= argc) {
-                error = "option " + arg + " needs a value";
-                return false;
-            }
-            value = argv[++i];
-            return true;
-        };
+    }
+    return std::string("-") + static_cast<char>(code);
+}
+
+// The option word as it stands on the command line ("--frobnicate", "--quiet=1"), for
+// getopt_long's complaints.
+static std::string OffendingWord(int argc, char** argv) {
+    const int at = optind - 1;
+    return at >= 1 && at < argc ? argv[at] : "?";
+}
+
+bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
+    // getopt_long keeps its place in globals; 0 starts it afresh for each command line.
+    optind = 0;
+    opterr = 0;
+    // "-": other words come back as code 1 to be refused, instead of being reordered;
+    // ":": a missing value comes back as ':' rather than as an unknown option.
+    const char* const shortOptions = "-:ho:";
+    int code;
+    while ((code = getopt_long(argc, argv, shortOptions, LongOptions, nullptr)) != -1) {
+        const std::string value = optarg != nullptr ? optarg : "";
         auto number = [&](std::uint32_t& out) -> bool {
-            if (!takeValue()) {
-                return false;
-            }
             if (!ParseNumber(value.c_str(), out)) {
-                error = "option " + arg + " needs a whole number of milliseconds, not \"" + value +
-                        "\"";
+                error = "option " + OptionName(code) +
+                        " needs a whole number of milliseconds, not \"" + value + "\"";
                 return false;
             }
             return true;
         };
-        if (arg == "--help" || arg == "-h") {
+        switch (code) {
+        case 'h':
             options.Help = true;
-        } else if (arg == "--quiet") {
+            break;
+        case VersionOption:
+            options.Version = true;
+            break;
+        case QuietOption:
             options.Quiet = true;
-        } else if (arg == "--fps") {
+            break;
+        case FpsOption: {
             std::uint32_t fps = 0;
-            if (!takeValue()) {
-                return false;
-            }
             if (!ParseNumber(value.c_str(), fps) || fps < 1 || fps > MaxCaptureFps) {
                 error = "--fps needs a whole number from 1 to 1000, not \"" + value + "\"";
                 return false;
             }
             options.Fps = static_cast<int>(fps);
-        } else if (arg == "--output" || arg == "-o") {
-            if (!takeValue()) {
-                return false;
-            }
+            break;
+        }
+        case 'o':
             if (value.empty()) {
                 error = "--output needs a path";
                 return false;
             }
             options.Output = value;
-        } else if (arg == "--scale") {
+            break;
+        case ScaleOption: {
             std::uint32_t scale = 0;
-            if (!takeValue()) {
-                return false;
-            }
             if (!ParseNumber(value.c_str(), scale) || scale < 1 || scale > 8) {
                 error = "--scale needs a whole number from 1 to 8, not \"" + value + "\"";
                 return false;
             }
             options.StillScale = static_cast<int>(scale);
-        } else if (arg == "--show-dir") {
-            if (!takeValue()) {
-                return false;
-            }
+            break;
+        }
+        case ShowDirOption:
             if (value.empty()) {
                 error = "--show-dir needs a folder";
                 return false;
             }
             options.ShowDir = value;
-        } else if (arg == "--start") {
+            break;
+        case StartOption:
             if (!number(options.Start)) {
                 return false;
             }
-        } else if (arg == "--end") {
+            break;
+        case EndOption:
             if (!number(options.End)) {
                 return false;
             }
-        } else if (arg == "--stills") {
-            if (!takeValue()) {
-                return false;
-            }
+            break;
+        case StillsOption:
             if (!ParseTimeList(value, options.Stills)) {
                 error =
                     "--stills needs show times in ms separated by commas, not \"" + value + "\"";
                 return false;
             }
-        } else {
-            error = "unknown option \"" + arg + "\" (see --help)";
+            break;
+        case 1:
+            error = "unexpected argument \"" + value + "\" (see --help)";
+            return false;
+        case ':':
+            error = "option " + OptionName(optopt) + " needs a value";
+            return false;
+        default: {
+            // An unknown option, or a value given to one that takes none.
+            const std::string word = OffendingWord(argc, argv);
+            if (optopt != 0 && word.rfind("--", 0) != 0) {
+                error = std::string("unknown option \"-") + static_cast<char>(optopt) +
+                        "\" (see --help)";
+            } else if (word.find('=') != std::string::npos && optopt != 0) {
+                error = "option " + OptionName(optopt) + " takes no value";
+            } else {
+                error = "unknown option \"" + word + "\" (see --help)";
+            }
             return false;
         }
+        }
     }
-    if (options.Help) {
+    if (optind < argc) {
+        // Words after "--".
+        error = std::string("unexpected argument \"") + argv[optind] + "\" (see --help)";
+        return false;
+    }
+    if (options.Help || options.Version) {
         return true;
     }
     if (options.End > ShowEndTime) {

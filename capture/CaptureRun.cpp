@@ -5,14 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include <GL/gl.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,48 +23,9 @@ static double SecondsSince(StageClock::time_point start) {
     return std::chrono::duration<double>(StageClock::now() - start).count();
 }
 
-// Set by Ctrl-C or a termination request: the recording stops after the current frame
-// and cleans up; a second one ends the process at once.
-static volatile std::sig_atomic_t Interrupted = 0;
-
-static void NoteInterrupt(int) {
-    Interrupted = 1;
-}
-
-static void CatchInterrupts() {
-    Interrupted = 0;
-    struct sigaction action = {};
-    action.sa_handler = NoteInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 static int Fail(const std::string& message) {
     std::fprintf(stderr, "larkspur-capture: %s\n", message.c_str());
     return 1;
-}
-
-// Opens the output for writing without changing it, to find out early whether the
-// encoder could write it; a file this makes is removed again.
-static bool CheckOutputWritable(const std::string& path, std::string& error) {
-    struct stat info = {};
-    const bool existed = stat(path.c_str(), &info) == 0;
-    if (existed && S_ISDIR(info.st_mode)) {
-        error = "cannot write the video to " + path + ": it is a folder";
-        return false;
-    }
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = "cannot write the video to " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    close(fd);
-    if (!existed) {
-        unlink(path.c_str());
-    }
-    return true;
 }
 
 static bool PrepareStillFolder(const std::string& path, std::string& error) {
@@ -84,19 +43,6 @@ static bool PrepareStillFolder(const std::string& path, std::string& error) {
         return false;
     }
     return true;
-}
-
-static std::string MakeTempWav(std::string& error) {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/larkspur-capture-XXXXXX.wav";
-    int fd = mkstemps(pattern.data(), 4);
-    if (fd < 0) {
-        error = "cannot make a temporary file for the soundtrack: " + std::string(strerror(errno));
-        return {};
-    }
-    close(fd);
-    return pattern;
 }
 
 static std::string StillName(const std::string& folder, std::uint32_t time) {
@@ -121,7 +67,7 @@ static int RecordStills(const CaptureOptions& options) {
     const auto started = StageClock::now();
     StartProgress(lastFrame + 1, options.Quiet);
     for (std::uint64_t n = 0; n <= lastFrame; ++n) {
-        if (Interrupted != 0) {
+        if (CaptureInterrupted()) {
             EndProgress(n);
             return Fail("interrupted");
         }
@@ -162,48 +108,49 @@ static int RecordStills(const CaptureOptions& options) {
     return 0;
 }
 
-static int RecordVideo(const CaptureOptions& options) {
+// `path` is absolute: ffmpeg is given it as a plain file name. Messages name the output
+// as the user wrote it.
+static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     std::string error;
-    const std::string encoder = FindEncoder();
-    if (encoder.empty()) {
-        return Fail("no video encoder: the ffmpeg program is not installed (Debian package "
-                    "ffmpeg); --stills needs none");
-    }
-    if (!CheckOutputWritable(options.Output, error)) {
-        return Fail(error);
-    }
     const int fps = options.Fps;
     const std::uint64_t first = FirstFrameAtOrAfter(options.Start, fps);
     const std::uint64_t end = FirstFrameAtOrAfter(options.End, fps);
     if (first >= end) {
         return Fail("no frame falls between --start and --end at this frame rate");
     }
-
-    const std::string wav = MakeTempWav(error);
-    if (wav.empty()) {
+    PartialFile video;
+    const int videoFd = video.Create(path, "the video to " + options.Output, error);
+    if (videoFd < 0) {
         return Fail(error);
     }
-    struct RemoveWav {
-        std::string Path;
-        ~RemoveWav() { unlink(Path.c_str()); }
-    } removeWav{wav};
-    if (!WriteSoundtrack(ShowDataFiles[SongDataFile], FrameSample(first, fps),
-                         FrameSample(end, fps) - FrameSample(first, fps), wav, error)) {
+    close(videoFd); // ffmpeg opens it by name, as it rewrites it to put the index first
+
+    const int soundtrack = MakeSoundtrackFile(error);
+    if (soundtrack < 0) {
+        return Fail(error);
+    }
+    const bool soundtrackWritten =
+        WriteSoundtrack(ShowDataFiles[SongDataFile], FrameSample(first, fps),
+                        FrameSample(end, fps) - FrameSample(first, fps), soundtrack, error);
+    // A name without an extension tells ffmpeg no container: it gets the usual one.
+    const bool started =
+        soundtrackWritten && StartEncoder(soundtrack, fps, video.TemporaryPath(),
+                                          HasFileExtension(path) ? "" : "mp4", error);
+    close(soundtrack); // ffmpeg has its own copy
+    if (!started) {
         return Fail(error);
     }
     if (!OpenCaptureScene(error)) {
-        return Fail(error);
-    }
-    if (!StartEncoder(encoder, wav, fps, options.Output, error)) {
+        AbandonEncoder();
         return Fail(error);
     }
 
     CaptureTimings& timings = LastCaptureTimings;
-    const auto started = StageClock::now();
+    const auto startedAt = StageClock::now();
     StartProgress(end, options.Quiet);
     bool encoderOk = true;
     std::uint64_t endedAt = end;
-    for (std::uint64_t n = 0; n < end && encoderOk && Interrupted == 0; ++n) {
+    for (std::uint64_t n = 0; n < end && encoderOk && !CaptureInterrupted(); ++n) {
         auto stage = StageClock::now();
         if (!RenderCaptureFrame(FrameTime(n, fps))) {
             endedAt = n;
@@ -228,6 +175,12 @@ static int RecordVideo(const CaptureOptions& options) {
         }
         UpdateProgress(n + 1);
     }
+    if (CaptureInterrupted()) {
+        // Half a recording is no recording; there is no need to wait for it.
+        EndProgress(endedAt);
+        AbandonEncoder();
+        return Fail("interrupted; " + options.Output + " was not written");
+    }
     while (encoderOk) {
         const auto stage = StageClock::now();
         const std::uint8_t* frame = FlushFrame();
@@ -240,13 +193,22 @@ static int RecordVideo(const CaptureOptions& options) {
     }
     EndProgress(endedAt);
     const bool finished = FinishEncoder(error);
-    timings.Wall = SecondsSince(started);
+    timings.Wall = SecondsSince(startedAt);
     timings.EncoderWait = EncoderWaitSeconds();
     timings.EncoderCpu = EncoderCpuSeconds();
-    if (!finished || Interrupted != 0) {
-        // Half a recording is no recording.
-        unlink(options.Output.c_str());
-        return Fail(Interrupted != 0 ? "interrupted; " + options.Output + " removed" : error);
+    if (!finished) {
+        return Fail(error);
+    }
+    if (CaptureInterrupted()) {
+        return Fail("interrupted; " + options.Output + " was not written");
+    }
+    const std::uint64_t wanted = endedAt > first ? endedAt - first : 0;
+    if (timings.FramesWritten != wanted) {
+        return Fail("only " + std::to_string(timings.FramesWritten) + " of " +
+                    std::to_string(wanted) + " frames reached the encoder");
+    }
+    if (!video.Commit(error)) {
+        return Fail(error);
     }
     if (endedAt < end) {
         std::fprintf(stderr,
@@ -268,25 +230,32 @@ int RunCapture(const CaptureOptions& given) {
     LastCaptureTimings = {};
     CatchInterrupts();
     CaptureOptions options = given;
+    // The output is taken from the working directory the recorder was started in, also
+    // with --show-dir, and handed on as an absolute path.
+    std::string output = options.Output;
+    if (!output.empty() && output[0] != '/') {
+        char* here = getcwd(nullptr, 0);
+        if (here == nullptr) {
+            return Fail(std::string("cannot tell the working directory: ") + std::strerror(errno));
+        }
+        output = std::string(here) + "/" + output;
+        std::free(here);
+    }
+    if (!options.ShowDir.empty() && chdir(options.ShowDir.c_str()) != 0) {
+        return Fail("cannot enter " + options.ShowDir + ": " + std::strerror(errno));
+    }
+    std::string problem = CheckShowData();
+    if (problem.empty()) {
+        problem = CheckShowFaces();
+    }
+    if (!problem.empty()) {
+        return Fail(problem);
+    }
+    if (options.Stills.empty()) {
+        return RecordVideo(options, output);
+    }
     if (!options.ShowDir.empty()) {
-        // The show reads data/ from its working directory; the output stays where the
-        // caller meant it.
-        if (!options.Output.empty() && options.Output[0] != '/') {
-            char* here = getcwd(nullptr, 0);
-            if (here == nullptr) {
-                return Fail(std::string("cannot tell the working directory: ") +
-                            std::strerror(errno));
-            }
-            options.Output = std::string(here) + "/" + options.Output;
-            std::free(here);
-        }
-        if (chdir(options.ShowDir.c_str()) != 0) {
-            return Fail("cannot enter " + options.ShowDir + ": " + std::strerror(errno));
-        }
+        options.Output = output;
     }
-    const std::string missing = CheckShowData();
-    if (!missing.empty()) {
-        return Fail(missing);
-    }
-    return options.Stills.empty() ? RecordVideo(options) : RecordStills(options);
+    return RecordStills(options);
 }

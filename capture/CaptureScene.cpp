@@ -3,14 +3,20 @@
 // the end of the show ending the recording instead of the process.
 #include "capture/Capture.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 #include <SDL2/SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/RunShow.h"
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
+#include "platform/FontFaces.h"
+#include "platform/Win32Fonts.h"
 #include "show/HaltProgram.h"
 #include "show/RenderFrame.h"
 
@@ -24,15 +30,52 @@ struct ShowEnded {};
     throw ShowEnded{};
 }
 
+// Empty when the file is a regular file that can be opened for reading. It is looked at
+// without blocking: opening a FIFO to read would wait for a writer for ever.
+static std::string CheckDataFile(const char* path) {
+    struct stat info = {};
+    if (stat(path, &info) != 0) {
+        return std::strerror(errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "it is not a regular file";
+    }
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::strerror(errno);
+    }
+    // Something else may have taken the name between the two looks.
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    close(fd);
+    return regular ? std::string() : "it is not a regular file";
+}
+
 std::string CheckShowData() {
     for (int i = 0; i < ShowDataFileCount; ++i) {
-        std::FILE* file = std::fopen(ShowDataFiles[i], "rb");
-        if (file == nullptr) {
-            return std::string("cannot read ") + ShowDataFiles[i] +
-                   " (the show's media are read from data/ under the working directory, or under "
+        const std::string why = CheckDataFile(ShowDataFiles[i]);
+        if (!why.empty()) {
+            return std::string("cannot read ") + ShowDataFiles[i] + " (" + why +
+                   "; the show's media are read from data/ under the working directory, or under "
                    "--show-dir)";
         }
-        std::fclose(file);
+    }
+    return {};
+}
+
+std::string CheckShowFaces() {
+    // The descriptions the show's two outline fonts are made from. The live show draws
+    // nothing for a missing face; a recording says so instead.
+    const bool text = FindFontFace("Arial", FW_BOLD, false, ANSI_CHARSET) != nullptr;
+    const bool symbols = FindFontFace("Wingdings", FW_BOLD, false, DEFAULT_CHARSET) != nullptr;
+    const std::string textFace =
+        "the text face Arial or a stand-in for it (Debian package fonts-liberation2)";
+    const std::string symbolFace =
+        "the symbol face Wingdings or a face with its symbols (Debian package fonts-symbola)";
+    if (!text && !symbols) {
+        return "fonts not installed: " + textFace + ", and " + symbolFace;
+    }
+    if (!text || !symbols) {
+        return "font not installed: " + (text ? symbolFace : textFace);
     }
     return {};
 }

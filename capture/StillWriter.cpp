@@ -1,12 +1,15 @@
 // Still pictures of the show as PNG files: opaque 8-bit RGB, strongest compression,
-// no time stamp, so the same frame always gives the same file.
+// no time stamp, so the same frame always gives the same file. A still that cannot be
+// written whole (a full disk) is not left behind in part.
 #include "capture/Capture.h"
 
+#include <cerrno>
 #include <csetjmp>
-#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <png.h>
+#include <unistd.h>
 
 std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int height,
                                         int factor) {
@@ -34,22 +37,57 @@ std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int
     return out;
 }
 
+namespace {
+// Where libpng's output goes: straight to the descriptor, keeping the reason of the
+// first failed write for the message.
+struct PngSink {
+    int Fd = -1;
+    int Errno = 0;
+    std::string Message;
+};
+} // namespace
+
+// libpng's own message goes into ours instead of onto standard error.
+[[noreturn]] static void StorePngError(png_structp png, png_const_charp message) {
+    static_cast<PngSink*>(png_get_error_ptr(png))->Message = message;
+    png_longjmp(png, 1);
+}
+
+static void WritePngBytes(png_structp png, png_bytep data, png_size_t size) {
+    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
+    while (size > 0) {
+        const ssize_t n = write(sink->Fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            sink->Errno = n < 0 ? errno : EIO;
+            png_error(png, "write failed");
+        }
+        data += n;
+        size -= static_cast<png_size_t>(n);
+    }
+}
+
+static void FlushPngBytes(png_structp) {}
+
 bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
                   std::string& error) {
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
         error = "bad picture size for " + path;
         return false;
     }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot write " + path;
+    PartialFile file;
+    PngSink sink;
+    sink.Fd = file.Create(path, path, error);
+    if (sink.Fd < 0) {
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &sink, StorePngError, nullptr);
     png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
     if (png == nullptr || info == nullptr) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
+        close(sink.Fd);
         error = "out of memory writing " + path;
         return false;
     }
@@ -67,11 +105,13 @@ bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int 
     }
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        error = "cannot write " + path;
-        return false;
+        close(sink.Fd);
+        error =
+            "cannot write " + path + ": " +
+            (sink.Errno != 0 ? std::string(std::strerror(sink.Errno)) : "libpng: " + sink.Message);
+        return false; // the partial file goes with `file`
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &sink, WritePngBytes, FlushPngBytes);
     png_set_compression_level(png, 9);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
@@ -80,9 +120,10 @@ bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int 
     png_write_image(png, rows.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        error = "cannot write " + path;
+    // Some file systems report a full disk only when the file is closed.
+    if (close(sink.Fd) != 0) {
+        error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    return true;
+    return file.Commit(error);
 }

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -16,7 +15,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,30 +35,6 @@ static bool WriterFailed = false;
 static int WriterErrno = 0;
 static double WaitSeconds = 0;
 static double CpuSeconds = 0;
-
-std::string FindEncoder() {
-    const char* path = std::getenv("PATH");
-    std::string dirs = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-    std::size_t begin = 0;
-    while (begin <= dirs.size()) {
-        std::size_t colon = dirs.find(':', begin);
-        std::string dir =
-            dirs.substr(begin, colon == std::string::npos ? std::string::npos : colon - begin);
-        if (!dir.empty()) {
-            std::string candidate = dir + "/ffmpeg";
-            struct stat info = {};
-            if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-                access(candidate.c_str(), X_OK) == 0) {
-                return candidate;
-            }
-        }
-        if (colon == std::string::npos) {
-            break;
-        }
-        begin = colon + 1;
-    }
-    return {};
-}
 
 static bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -102,8 +76,11 @@ static void WriterLoop() {
     }
 }
 
-bool StartEncoder(const std::string& encoder, const std::string& wavFile, int fps,
-                  const std::string& output, std::string& error) {
+// ffmpeg finds the soundtrack at this descriptor.
+static constexpr int SoundtrackDescriptor = 3;
+
+bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
+                  std::string& error) {
     // A dead encoder shows up as a failed write, not as a signal that kills us.
     std::signal(SIGPIPE, SIG_IGN);
     int fds[2];
@@ -117,37 +94,62 @@ bool StartEncoder(const std::string& encoder, const std::string& wavFile, int fp
     const std::string size = std::to_string(CaptureWidth) + "x" + std::to_string(CaptureHeight);
     const std::string rate = std::to_string(fps);
     std::vector<std::string> args = {
-        encoder, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+        // -xerror: a failed write of the file's end (a full disk) is a failure, not only
+        // a message.
+        "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-xerror", "-y",
         // Picture: raw frames from the pipe, exactly `fps` per second.
         "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate, "-i",
         "pipe:0",
-        // Sound: the soundtrack, already cut to the frames.
-        "-i", wavFile, "-map", "0:v:0", "-map", "1:a:0",
+        // Sound: the soundtrack, already cut to the frames, read as the file it is (by
+        // the descriptor: it has no name).
+        "-i", "file:/dev/fd/" + std::to_string(SoundtrackDescriptor), "-map", "0:v:0", "-map",
+        "1:a:0",
         // Plays everywhere: H.264 4:2:0 and AAC, index at the front. The shimmer's new
         // tiling in every frame makes the picture costly to encode; "superfast" takes half
         // the CPU of "veryfast" for files about 8 % larger.
         "-c:v", "libx264", "-preset", "superfast", "-crf", "18", "-pix_fmt", "yuv420p", "-r", rate,
-        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", output};
+        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"};
+    if (!format.empty()) {
+        args.insert(args.end(), {"-f", format});
+    }
+    // "file:" keeps a name such as "pipe:1" or "-y" from being taken as a protocol or
+    // an option.
+    args.push_back("file:" + output);
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
 
+    // dup2 clears close-on-exec on the copy it makes, but not when the descriptor has the
+    // number already: the soundtrack is first moved clear of the numbers it is copied to.
+    const int soundtrack = fcntl(soundtrackFd, F_DUPFD_CLOEXEC, 10);
+    if (soundtrack < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        error = std::string("cannot hand the soundtrack to the encoder: ") + std::strerror(errno);
+        return false;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, soundtrack, SoundtrackDescriptor);
     const int spawned =
-        posix_spawn(&EncoderPid, encoder.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawnp(&EncoderPid, "ffmpeg", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
+    close(soundtrack);
     if (spawned != 0) {
         close(fds[1]);
         EncoderPid = -1;
-        error = "cannot start the encoder " + encoder + ": " + std::strerror(spawned);
+        error = spawned == ENOENT
+                    ? "no video encoder: the ffmpeg program is not installed (Debian package "
+                      "ffmpeg); --stills needs none"
+                    : std::string("cannot start the encoder ffmpeg: ") + std::strerror(spawned);
         return false;
     }
+    GuardChildInProgress(EncoderPid);
     EncoderPipe = fds[1];
     WriterStop = false;
     WriterFailed = false;
@@ -208,6 +210,7 @@ bool FinishEncoder(std::string& error) {
     } while (waited < 0 && errno == EINTR);
     WaitSeconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - waitStart).count();
+    GuardChildInProgress(-1);
     EncoderPid = -1;
     CpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                  static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
@@ -236,4 +239,14 @@ double EncoderWaitSeconds() {
 }
 double EncoderCpuSeconds() {
     return CpuSeconds;
+}
+
+void AbandonEncoder() {
+    if (EncoderPid < 0) {
+        return;
+    }
+    // The writer's next write then fails at once and it stops.
+    kill(EncoderPid, SIGKILL);
+    std::string ignored;
+    FinishEncoder(ignored);
 }

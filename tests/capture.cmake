@@ -1,8 +1,12 @@
-# The recorder's tests: the GoogleTest program drives its library directly; the shell
-# test runs the program (it needs the show's media in build/data and exits 77 without).
-if(TARGET test_capture)
-    target_link_libraries(test_capture PRIVATE larkspur_capture)
-endif()
-if(TEST e2e_capture)
-    set_tests_properties(e2e_capture PROPERTIES SKIP_RETURN_CODE 77)
-endif()
+# The recorder's tests: the GoogleTest programs drive its library directly; the shell
+# tests run the program (they need the show's media in build/data and exit 77 without).
+foreach(name test_capture test_capture_files)
+    if(TARGET ${name})
+        target_link_libraries(${name} PRIVATE larkspur_capture)
+    endif()
+endforeach()
+foreach(name e2e_capture e2e_capture_safety)
+    if(TEST ${name})
+        set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+    endif()
+endforeach()

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <GL/gl.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "audio/MusicPlayer.h"
@@ -98,7 +99,11 @@ TEST(CaptureOptions, RefusesWhatItCannotUse) {
         {"--stills", ""},
         {"--output", ""},
         {"--frobnicate"},
+        {"-x"},
+        {"--quiet=1"},
         {"extra"},
+        {"--", "extra"},
+        {"-o"},
     };
     for (const auto& args : bad) {
         CaptureOptions o;
@@ -109,6 +114,33 @@ TEST(CaptureOptions, RefusesWhatItCannotUse) {
         }
         EXPECT_FALSE(Parse(args, o, error)) << joined;
         EXPECT_FALSE(error.empty()) << joined;
+    }
+}
+
+TEST(CaptureOptions, ValuesAreTakenAsTheyStandAndErrorsNameTheWord) {
+    CaptureOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"-o", "-y", "--quiet", "--start=100", "--end", "200"}, o, error)) << error;
+    EXPECT_EQ(o.Output, "-y") << "a value that looks like an option is still the value";
+    EXPECT_TRUE(o.Quiet);
+    EXPECT_EQ(o.Start, 100u);
+    EXPECT_EQ(o.End, 200u);
+    CaptureOptions v;
+    ASSERT_TRUE(Parse({"--version"}, v, error)) << error;
+    EXPECT_TRUE(v.Version);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> messages = {
+        {{"--frobnicate"}, "unknown option \"--frobnicate\""},
+        {{"--quiet=1"}, "--quiet takes no value"},
+        {{"--fps"}, "option --fps needs a value"},
+        {{"--start", "soon"}, "option --start needs a whole number of milliseconds, not \"soon\""},
+        {{"extra"}, "unexpected argument \"extra\""},
+    };
+    for (const auto& [args, text] : messages) {
+        CaptureOptions o2;
+        error.clear();
+        EXPECT_FALSE(Parse(args, o2, error)) << args[0];
+        EXPECT_NE(error.find(text), std::string::npos) << error;
     }
 }
 
@@ -145,6 +177,18 @@ static std::string TempPath(const char* name) {
     return "capture-test-" + std::to_string(getpid()) + "-" + name;
 }
 
+static bool WriteSoundtrackFile(const std::string& song, std::uint64_t from, std::uint64_t count,
+                                const std::string& wav, std::string& error) {
+    const int fd = open(wav.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot make " + wav;
+        return false;
+    }
+    const bool ok = WriteSoundtrack(song, from, count, fd, error);
+    close(fd);
+    return ok;
+}
+
 TEST(CaptureSoundtrack, CutIsSampleExactAndLoopsPastTheSongsEnd) {
     if (access("data/theme.xm", R_OK) != 0) {
         GTEST_SKIP() << "no data/theme.xm in the build folder";
@@ -156,8 +200,8 @@ TEST(CaptureSoundtrack, CutIsSampleExactAndLoopsPastTheSongsEnd) {
     std::unique_ptr<openmpt::module> song;
     ASSERT_EQ(OpenSongFile("data/theme.xm", song), FMOD_ERR_NONE);
     const auto total = static_cast<std::uint64_t>((song->get_duration_seconds() + 1) * 44100);
-    ASSERT_TRUE(WriteSoundtrack("data/theme.xm", 0, total, whole, error)) << error;
-    ASSERT_TRUE(WriteSoundtrack("data/theme.xm", 12345, 44100, part, error)) << error;
+    ASSERT_TRUE(WriteSoundtrackFile("data/theme.xm", 0, total, whole, error)) << error;
+    ASSERT_TRUE(WriteSoundtrackFile("data/theme.xm", 12345, 44100, part, error)) << error;
     const std::vector<char> a = ReadAll(whole);
     const std::vector<char> b = ReadAll(part);
     unlink(whole.c_str());
@@ -179,7 +223,7 @@ TEST(CaptureSoundtrack, CutIsSampleExactAndLoopsPastTheSongsEnd) {
 TEST(CaptureSoundtrack, UnreadableSongIsAClearError) {
     std::string error;
     const std::string wav = TempPath("none.wav");
-    EXPECT_FALSE(WriteSoundtrack("data/no-such-song.xm", 0, 10, wav, error));
+    EXPECT_FALSE(WriteSoundtrackFile("data/no-such-song.xm", 0, 10, wav, error));
     EXPECT_NE(error.find("data/no-such-song.xm"), std::string::npos) << error;
     const std::string junk = TempPath("junk.xm");
     {
@@ -187,7 +231,7 @@ TEST(CaptureSoundtrack, UnreadableSongIsAClearError) {
         out << "this is no module at all, just some words";
     }
     error.clear();
-    EXPECT_FALSE(WriteSoundtrack(junk, 0, 10, wav, error));
+    EXPECT_FALSE(WriteSoundtrackFile(junk, 0, 10, wav, error));
     EXPECT_NE(error.find(junk), std::string::npos) << error;
     unlink(junk.c_str());
     unlink(wav.c_str());
