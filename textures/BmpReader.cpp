@@ -32,9 +32,6 @@ std::size_t PixelBytes(std::int32_t width, std::int32_t height) {
 } // namespace
 
 bool TTextureImage::ReadBmpFile(const std::string& fileName) {
-    if (!FileExists(fileName)) {
-        return false;
-    }
     FileHandle file = OpenForReading(fileName);
     if (!file) {
         return false;
