@@ -20,6 +20,10 @@ struct BmpFile {
     Bytes Data;
 };
 
+std::size_t RowBytes(std::int32_t width, int bits) {
+    return (std::size_t(width) * std::size_t(bits) + 31) / 32 * 4;
+}
+
 Bytes Build(const BmpFile& b) {
     Bytes f(14 + 40, 0);
     f[0] = 'B';
@@ -228,10 +232,18 @@ TEST_F(BmpReader, HostileSizesLeaveNoBuffer) {
     c.Height = INT32_MIN;
     refused(c, "height without absolute value");
     c = b;
-    c.Width = 16385;
-    refused(c, "too wide");
-    c.Width = 16384;
-    c.Height = 16384;
+    c.Width = 8192;
+    c.Data.assign(8192 * 3, 1);
+    EXPECT_TRUE(Load(Build(c))) << "widest texture";
+    c.Width = 8193;
+    c.Data.assign(RowBytes(8193, 24), 1);
+    refused(c, "wider than a texture");
+    c.Width = 1;
+    c.Height = -8193;
+    c.Data.assign(8193 * 4, 1);
+    refused(c, "taller than a texture, top row first");
+    c.Width = 8192;
+    c.Height = 8192;
     refused(c, "too large for its data");
     c = b;
     c.Width = 0x40000000;

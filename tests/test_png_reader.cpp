@@ -247,13 +247,18 @@ TEST_F(PngReader, HostileSizesAreRefused) {
     EXPECT_FALSE(Image.LoadImageFile(Folder.File("text.png")));
     EXPECT_EQ(Image.Pixels, nullptr);
 
-    // Dimensions beyond the limit are refused before any buffer is made.
-    file = ReadBytes(Folder.File("whole.png"));
-    file[16] = 0x00;
-    file[17] = 0x00;
-    file[18] = 0x40;
-    file[19] = 0x01; // width 16385
-    WriteBytes(Folder.File("wide.png"), file);
-    EXPECT_FALSE(Image.LoadImageFile(Folder.File("wide.png")));
+    // Sides beyond what a texture takes are refused before any buffer is made.
+    p.Width = 8192;
+    p.Height = 1;
+    p.ColourType = PNG_COLOR_TYPE_GRAY;
+    p.Rows.assign(1, Bytes(8192, 9));
+    EXPECT_TRUE(Load(p));
+    p.Width = 8193;
+    p.Rows.assign(1, Bytes(8193, 9));
+    EXPECT_FALSE(Load(p));
+    p.Width = 1;
+    p.Height = 8193;
+    p.Rows.assign(8193, Bytes(1, 9));
+    EXPECT_FALSE(Load(p));
     EXPECT_EQ(Image.Pixels, nullptr);
 }

@@ -9,9 +9,12 @@
 
 #include <GL/gl.h>
 
-// Largest picture side any reader accepts, and the largest pixel count. The count is a
-// variable so that the fuzz targets can keep their inputs cheap.
-inline constexpr std::int64_t MaxImageSide = 16384;
+// Largest picture side any reader accepts, and the largest pixel count: what an OpenGL
+// 1.1 texture and the show can use (64 M pixels are 256 MB of pixel buffer), so that a
+// small file declaring a huge picture is refused before any buffer is made. The count is
+// a variable so that the fuzz targets can keep their inputs cheap.
+inline constexpr std::int64_t MaxImageSide = 8192;
+inline constexpr std::int64_t DefaultMaxImagePixels = 64 * 1024 * 1024;
 extern std::int64_t MaxImagePixels;
 
 class TTextureImage {
