@@ -181,6 +181,48 @@ TEST_F(BmpReader, SixteenBitMasks) {
     EXPECT_EQ(PixelsOf(), (Bytes{0, 0, 255, 255, 0, 255, 0, 255}));
 }
 
+// Bit-field masks apply at 32 bits as at 16; channels wider than 8 bits keep their top 8
+// bits, and alpha stays 255 whatever the file holds.
+TEST_F(BmpReader, MasksAt32BitsAndWideChannels) {
+    BmpFile b;
+    b.Width = 2;
+    b.Bits = 32;
+    b.Compression = 3;
+    b.Masks.assign(12, 0); // 2-10-10-10: red in bits 20-29, green 10-19, blue 0-9
+    PutLe32(b.Masks, 0, 0x3FF00000);
+    PutLe32(b.Masks, 4, 0x000FFC00);
+    PutLe32(b.Masks, 8, 0x000003FF);
+    b.Data.assign(8, 0);
+    PutLe32(b.Data, 0, 0x3FF00000 | (0x200 << 10) | 0x0FF);
+    PutLe32(b.Data, 4, 0xC0000000 | (0x0FF << 20) | (0x3FF << 10) | 0x1FF);
+    ASSERT_TRUE(Load(Build(b)));
+    EXPECT_EQ(PixelsOf(), (Bytes{255, 128, 63, 255, 63, 255, 127, 255}));
+
+    // Red, blue, green, alpha in byte order: not the plain layout.
+    PutLe32(b.Masks, 0, 0x000000FF);
+    PutLe32(b.Masks, 4, 0x00FF0000);
+    PutLe32(b.Masks, 8, 0x0000FF00);
+    b.Data = {10, 20, 30, 40, 1, 2, 3, 4};
+    ASSERT_TRUE(Load(Build(b)));
+    EXPECT_EQ(PixelsOf(), (Bytes{10, 30, 20, 255, 1, 3, 2, 255}));
+
+    // A 16-bit file with a 10-bit green (bits 1-10) and a 1-bit blue.
+    b.Bits = 16;
+    PutLe32(b.Masks, 0, 0xF800);
+    PutLe32(b.Masks, 4, 0x07FE);
+    PutLe32(b.Masks, 8, 0x0001);
+    b.Data = {0xB6, 0x05, 0, 0}; // green 0x2DB
+    b.Width = 1;
+    ASSERT_TRUE(Load(Build(b)));
+    EXPECT_EQ(PixelsOf(), (Bytes{0, 0xB6, 0, 255}));
+
+    // Masks cut short raise as the 16-bit ones do.
+    b.Bits = 32;
+    b.Masks.resize(8);
+    b.Data.clear();
+    EXPECT_THROW(Load(Build(b)), EInOutError);
+}
+
 TEST_F(BmpReader, ThirtyTwoBitIgnoresTheFourthByte) {
     BmpFile b;
     b.Bits = 32;
@@ -256,6 +298,8 @@ TEST_F(BmpReader, HostileSizesLeaveNoBuffer) {
     c = b;
     c.ImageSize = 0x7FFFFFFF;
     refused(c, "image size beyond the file");
+    c.ImageSize = 0x80000000;
+    refused(c, "image size negative as a signed field");
     c = b;
     c.Data.resize(2);
     refused(c, "pixel data cut short");

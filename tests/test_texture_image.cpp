@@ -104,6 +104,11 @@ TEST(PixelHelpers, WidenChannelRepeatsBits) {
     EXPECT_EQ(TTextureImage::WidenChannel(1, 1), 255);
     EXPECT_EQ(TTextureImage::WidenChannel(0, 1), 0);
     EXPECT_EQ(TTextureImage::WidenChannel(200, 8), 200);
+    // Wider channels keep their top 8 bits.
+    EXPECT_EQ(TTextureImage::WidenChannel(1023, 10), 255);
+    EXPECT_EQ(TTextureImage::WidenChannel(0x2DB, 10), 0xB6);
+    EXPECT_EQ(TTextureImage::WidenChannel(0x1234, 16), 0x12);
+    EXPECT_EQ(TTextureImage::WidenChannel(0xFFFFFFFF, 32), 255);
     EXPECT_EQ(TTextureImage::WidenChannel(2, 2), 0xAA);
     EXPECT_EQ(TTextureImage::WidenChannel(5, 3), 0xB6);
     EXPECT_EQ(TTextureImage::WidenChannel(0xF, 4), 0xFF);

@@ -78,4 +78,11 @@ class TTextureImage {
     bool ConvertBmp16(std::FILE* file);
     bool ConvertBmp24(std::FILE* file);
     bool ConvertBmp32(std::FILE* file);
+    // What the converters share: the bit-field depths, the read of the pixel data, the
+    // walk over its rows, and a palette lookup.
+    bool ConvertBmpMasked(std::FILE* file, int bits);
+    template <typename Convert> bool ConvertBmpRows(std::FILE* file, int bits, Convert convert);
+    template <typename Convert>
+    bool WalkBmpRows(const std::uint8_t* data, std::size_t size, int bits, Convert convert);
+    void PaletteColour(unsigned index, std::uint8_t* target) const;
 };
