@@ -262,6 +262,38 @@ TEST(TextureImage, EachObjectHoldsOneReferenceOnThePngLibrary) {
     EXPECT_FALSE(BridgeLoaded());
 }
 
+// libpng itself has every entry but the bridge's two: binding it must bind nothing, so
+// that no PNG load calls through an empty slot.
+TEST(TextureImage, PngBindingIsAllOrNothing) {
+    ASSERT_FALSE(BridgeLoaded());
+    std::string libpng;
+    {
+        TTextureImage image("");
+        ASSERT_TRUE(image.PngAvailable);
+        Dl_info where{};
+        ASSERT_NE(::dladdr(reinterpret_cast<void*>(PngEntries[PngReadInfo]), &where), 0);
+        libpng = where.dli_fname;
+    }
+    ASSERT_EQ(libpng.find("liblarkspur-png"), std::string::npos) << libpng;
+    EXPECT_FALSE(BindPngLibraryFrom(libpng.c_str()));
+    EXPECT_EQ(PngLibraryHandle, nullptr);
+    for (int entry = 0; entry < PngEntryCount; ++entry) {
+        EXPECT_EQ(PngEntries[entry], nullptr) << PngEntryNames[entry];
+    }
+    EXPECT_FALSE(PngEntriesBound());
+    // An object made while the table is empty reads no PNG; the next binding restores it.
+    ScratchFolder folder;
+    WriteBytes(folder.File("p.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    TTextureImage image("");
+    EXPECT_TRUE(image.PngAvailable);
+    EXPECT_TRUE(PngEntriesBound());
+    EXPECT_FALSE(BindPngLibraryFrom("liblarkspur-no-such-library.so"));
+    EXPECT_TRUE(PngEntriesBound()) << "a library that cannot be loaded leaves the table";
+    // The handle is back on the bridge with one reference more, which goes back here.
+    ASSERT_TRUE(BindPngLibrary());
+    FreeLibrary(PngLibraryHandle);
+}
+
 TEST(TextureImage, HeaderCutShortLeavesTheConstructorAndReleasesTheLibrary) {
     ScratchFolder folder;
     WriteBytes(folder.File("short.tga"), Bytes{0, 0, 2, 0, 0});
