@@ -16,7 +16,7 @@ namespace {
 constexpr int Width = 13; // odd, so that BMP rows carry padding and nibbles split
 constexpr int Height = 7;
 
-enum class Outcome { Loads, Refused, Raises };
+enum class Outcome { Loads, Refused };
 
 struct Golden {
     std::string Name;
@@ -118,22 +118,6 @@ std::function<void(const std::string&)> Bmp32BitFields(std::uint32_t red, std::u
     };
 }
 
-// An 8-bit BMP claiming run-length coding.
-void BmpRunLength(const std::string& path) {
-    Bytes f(54 + 8 + 4, 0);
-    f[0] = 'B';
-    f[1] = 'M';
-    PutLe32(f, 10, 62);
-    PutLe32(f, 14, 40);
-    PutLe32(f, 18, 1);
-    PutLe32(f, 22, 1);
-    PutLe16(f, 26, 1);
-    PutLe16(f, 28, 8);
-    PutLe32(f, 30, 1);
-    PutLe32(f, 46, 2);
-    WriteBytes(path, f);
-}
-
 // A 24-bit TGA, bottom row first, with a 9-byte image ID before its pixels.
 void Tga24WithImageId(const std::string& path) {
     Bytes pixels;
@@ -174,10 +158,7 @@ std::vector<Golden> Table() {
          0x1062da2171958385u},
         {"bitfields-rbg.bmp", Bmp32BitFields(0x000000FF, 0x00FF0000, 0x0000FF00), Outcome::Loads,
          0x37d8a5364322ac1au},
-        {"run-length.bmp", BmpRunLength, Outcome::Refused},
         {"image-id.tga", Tga24WithImageId, Outcome::Loads, 0xbead62724320c938u},
-        {"header-only.tga", [](const std::string& path) { WriteBytes(path, Bytes(17, 0)); },
-         Outcome::Raises},
     };
 }
 
@@ -199,6 +180,7 @@ TEST(GoldenPictures, EachFileGivesItsStoredResult) {
         }
         switch (golden.Result) {
         case Outcome::Loads: {
+            ASSERT_FALSE(raised);
             ASSERT_TRUE(loaded);
             ASSERT_NE(image.Pixels, nullptr);
             EXPECT_EQ(image.Width, Width);
@@ -211,10 +193,6 @@ TEST(GoldenPictures, EachFileGivesItsStoredResult) {
         case Outcome::Refused:
             EXPECT_FALSE(raised);
             EXPECT_FALSE(loaded);
-            EXPECT_EQ(image.Pixels, nullptr);
-            break;
-        case Outcome::Raises:
-            EXPECT_TRUE(raised);
             EXPECT_EQ(image.Pixels, nullptr);
             break;
         }
