@@ -11,7 +11,7 @@ struct FMUSIC_MODULE;
 // The song the show plays; null while none is loaded.
 extern FMUSIC_MODULE* Song;
 
-// Error codes reported by FSOUND_GetError.
+// Error codes reported by FSOUND_GetError; each value indexes its text in SoundErrorText.
 enum FMOD_ERRORS : int {
     FMOD_ERR_NONE = 0,
     FMOD_ERR_BUSY = 1,
@@ -27,10 +27,11 @@ enum FMOD_ERRORS : int {
     FMOD_ERR_FILE_BAD = 11,
     FMOD_ERR_MEMORY = 12,
     FMOD_ERR_VERSION = 13,
-    FMOD_ERR_INVALID_PARAM = 14,
-    FMOD_ERR_NO_EAX = 15,
-    FMOD_ERR_NO_EAX2 = 16,
-    FMOD_ERR_CHANNEL_ALLOC = 17,
+    FMOD_ERR_MIXER = 14,
+    FMOD_ERR_INVALID_PARAM = 15,
+    FMOD_ERR_NO_EAX = 16,
+    FMOD_ERR_NO_EAX2 = 17,
+    FMOD_ERR_CHANNEL_ALLOC = 18,
 };
 
 // Opens sound output; the low byte of the result is non-zero on success.

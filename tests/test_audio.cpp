@@ -17,6 +17,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -118,6 +119,24 @@ TEST(SoundErrorText, EveryCodeHasItsTextInTheLowSevenBits) {
         if ((code & 0x7F) >= 19) {
             EXPECT_STREQ(SoundErrorText(static_cast<std::uint8_t>(code)), "Unknown error") << code;
         }
+    }
+}
+
+// The named codes report their own texts: a code numbered one off shows its neighbour's.
+TEST(SoundErrorText, NamedCodesReportTheirOwnTexts) {
+    const std::pair<int, const char*> named[] = {
+        {FMOD_ERR_FILE_NOTFOUND, "File not found"},
+        {FMOD_ERR_FILE_FORMAT, "Unknown file format"},
+        {FMOD_ERR_FILE_BAD, "Error loading file"},
+        {FMOD_ERR_MEMORY, "Not enough memory "},
+        {FMOD_ERR_INVALID_PARAM, "An invalid parameter was passed to this function"},
+        {FMOD_ERR_NO_EAX, "Tried to use an EAX command on a non EAX enabled channel or output."},
+        {FMOD_ERR_NO_EAX2,
+         "Tried to use an advanced EAX2 command on a non EAX2 enabled channel or output."},
+        {FMOD_ERR_CHANNEL_ALLOC, "Failed to allocate a new channel"},
+    };
+    for (const auto& [code, text] : named) {
+        EXPECT_STREQ(SoundErrorText(static_cast<std::uint8_t>(code)), text) << code;
     }
 }
 

@@ -92,17 +92,32 @@ TEST_F(JpegReader, DamagedPictureDataRaisesAndLeavesNoBuffer) {
     EXPECT_EQ(Image.Pixels, nullptr);
 }
 
+// Sides beyond 8192 are refused from the header alone, before any buffer is made or a
+// row decoded: a small file may declare a picture of gigabytes.
 TEST_F(JpegReader, OversizedPictureIsRefused) {
     WriteJpeg(Folder.File("p.jpg"), 16, 16, RedOverBlue(16, 16));
-    Bytes file = ReadBytes(Folder.File("p.jpg"));
-    for (std::size_t i = 2; i + 8 < file.size(); ++i) {
-        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
-            file[i + 5] = 0xFF; // height 65296
-            file[i + 7] = 0xFF; // width 65296
-            break;
+    const Bytes small = ReadBytes(Folder.File("p.jpg"));
+    for (const auto& [width, height] : {std::pair{0xFF10, 0xFF10}, std::pair{16384, 16384}}) {
+        Bytes file = small;
+        for (std::size_t i = 2; i + 8 < file.size(); ++i) {
+            if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+                PutLe16(file, i + 5, std::uint32_t(height << 8 | height >> 8));
+                PutLe16(file, i + 7, std::uint32_t(width << 8 | width >> 8));
+                break;
+            }
         }
+        WriteBytes(Folder.File("huge.jpg"), file);
+        bool loaded = true;
+        EXPECT_NO_THROW(loaded = Image.LoadImageFile(Folder.File("huge.jpg"))) << width;
+        EXPECT_FALSE(loaded) << width;
+        EXPECT_EQ(Image.Pixels, nullptr) << width;
     }
-    WriteBytes(Folder.File("huge.jpg"), file);
-    EXPECT_FALSE(Image.LoadImageFile(Folder.File("huge.jpg")));
+    // The largest side a texture takes loads; one more is refused.
+    WriteJpeg(Folder.File("edge.jpg"), 8192, 8, RedOverBlue(8192, 8), 50);
+    EXPECT_TRUE(Image.LoadImageFile(Folder.File("edge.jpg")));
+    WriteJpeg(Folder.File("wide.jpg"), 8193, 8, RedOverBlue(8193, 8), 50);
+    EXPECT_FALSE(Image.LoadImageFile(Folder.File("wide.jpg")));
+    WriteJpeg(Folder.File("tall.jpg"), 8, 8193, RedOverBlue(8, 8193), 50);
+    EXPECT_FALSE(Image.LoadImageFile(Folder.File("tall.jpg")));
     EXPECT_EQ(Image.Pixels, nullptr);
 }

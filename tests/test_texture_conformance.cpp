@@ -1,7 +1,9 @@
-// Every supported variant of every format, written by ImageMagick at test time and read
-// by our readers, must give the same red, green, blue, alpha bytes as ImageMagick's own
-// decode of the same file. Variants this ImageMagick cannot write are skipped; files
-// refused by design must be refused without an error.
+// Every supported variant of every format that Debian 12's ImageMagick writes, written by
+// it at test time and read by our readers, must give the same red, green, blue, alpha
+// bytes as ImageMagick's own decode of the same file; files refused by design must be
+// refused without an error. ImageMagick is a test dependency, so a variant it cannot
+// write fails here; the variants it cannot make (16-bit and low-depth palette PNG files)
+// have stored results in test_texture_golden.
 #include "tests/test_texture_files.h"
 
 #include <functional>
@@ -244,28 +246,8 @@ std::vector<Variant> Variants() {
          Tga(24, true), AddImageId, Rows::FileOrderTopFirst, Alpha::FromFile, 0, true},
         // PNG
         {"PngRgb8", "rgb", {"-define", "png:color-type=2"}, "p.png", Png(8, 2)},
-        {"PngRgb16",
-         "rgb16",
-         {"-define", "png:color-type=2"},
-         "p.png",
-         Png(16, 2),
-         nullptr,
-         Rows::BottomFirst,
-         Alpha::FromFile,
-         1},
         {"PngRgba8", "alpha", {"-define", "png:color-type=6"}, "p.png", Png(8, 6)},
-        {"PngRgba16",
-         "alpha16",
-         {"-define", "png:color-type=6"},
-         "p.png",
-         Png(16, 6),
-         nullptr,
-         Rows::BottomFirst,
-         Alpha::FromFile,
-         1},
         {"PngGrey8", "rgb", Join(grey, {"-define", "png:color-type=0"}), "p.png", Png(8, 0)},
-        {"PngGrey16", "rgb16", Join(grey, {"-define", "png:color-type=0"}), "p.png", Png(16, 0),
-         nullptr, Rows::BottomFirst, Alpha::FromFile, 1},
         {"PngGrey1", "rgb",
          Join(grey,
               {"-posterize", "2", "-define", "png:bit-depth=1", "-define", "png:color-type=0"}),
@@ -279,11 +261,6 @@ std::vector<Variant> Variants() {
               {"-posterize", "16", "-define", "png:bit-depth=4", "-define", "png:color-type=0"}),
          "p.png", Png(4, 0)},
         {"PngGreyAlpha8", "alpha", Join(grey, {"-define", "png:color-type=4"}), "p.png", Png(8, 4)},
-        {"PngGreyAlpha16", "alpha16", Join(grey, {"-define", "png:color-type=4"}), "p.png",
-         Png(16, 4), nullptr, Rows::BottomFirst, Alpha::FromFile, 1},
-        {"PngPalette1", "rgb", {"-colors", "2"}, "PNG8:p.png", Png(1, 3)},
-        {"PngPalette2", "rgb", {"-colors", "4"}, "PNG8:p.png", Png(2, 3)},
-        {"PngPalette4", "rgb", {"-colors", "16"}, "PNG8:p.png", Png(4, 3)},
         {"PngPalette8", "rgb", {"-colors", "200"}, "PNG8:p.png", Png(8, 3)},
         {"PngPaletteTrns",
          "alpha",
@@ -303,20 +280,6 @@ std::vector<Variant> Variants() {
          {"-interlace", "PNG", "-define", "png:color-type=2"},
          "p.png",
          Png(8, 2, true)},
-        {"PngRgba16Interlaced",
-         "alpha16",
-         {"-interlace", "PNG", "-define", "png:color-type=6"},
-         "p.png",
-         Png(16, 6, true),
-         nullptr,
-         Rows::BottomFirst,
-         Alpha::FromFile,
-         1},
-        {"PngPalette4Interlaced",
-         "rgb",
-         {"-colors", "16", "-interlace", "PNG"},
-         "PNG8:p.png",
-         Png(4, 3, true)},
         // JPEG
         {"JpegColour420",
          "rgb",
@@ -383,9 +346,7 @@ bool Pictures::Available = false;
 class Conformance : public Pictures, public testing::WithParamInterface<Variant> {};
 
 TEST_P(Conformance, MatchesImageMagick) {
-    if (!Available) {
-        GTEST_SKIP() << "ImageMagick's convert is not available";
-    }
+    ASSERT_TRUE(Available) << "ImageMagick's convert is not available";
     const Variant& variant = GetParam();
     const std::string file = variant.File.substr(variant.File.find(':') + 1);
     const std::string path = Folder->File(variant.Name + "-" + file);
@@ -393,15 +354,11 @@ TEST_P(Conformance, MatchesImageMagick) {
     std::vector<std::string> command = {"convert", Folder->File(variant.Source + ".png")};
     command.insert(command.end(), variant.Arguments.begin(), variant.Arguments.end());
     command.push_back(prefix + path);
-    if (!RunCommand(command)) {
-        GTEST_SKIP() << "this ImageMagick cannot write " << variant.Name;
-    }
+    ASSERT_TRUE(RunCommand(command)) << "ImageMagick cannot write " << variant.Name;
     Bytes bytes = ReadBytes(path);
     const std::string differs = variant.Wanted(bytes);
-    if (!differs.empty()) {
-        GTEST_SKIP() << "this ImageMagick wrote another variant for " << variant.Name << ": "
-                     << differs;
-    }
+    ASSERT_TRUE(differs.empty()) << "ImageMagick wrote another variant for " << variant.Name << ": "
+                                 << differs;
     Bytes reference;
     if (variant.ReferenceFromOriginal) {
         ASSERT_TRUE(ConvertToRgba(path, &reference));
@@ -456,18 +413,14 @@ struct Refused {
 class RefusedByDesign : public Pictures, public testing::WithParamInterface<Refused> {};
 
 TEST_P(RefusedByDesign, LoadsNothingAndRaisesNothing) {
-    if (!Available) {
-        GTEST_SKIP() << "ImageMagick's convert is not available";
-    }
+    ASSERT_TRUE(Available) << "ImageMagick's convert is not available";
     const Refused& refused = GetParam();
     const std::string file = refused.File.substr(refused.File.find(':') + 1);
     const std::string path = Folder->File(refused.Name + "-" + file);
     std::vector<std::string> command = {"convert", Folder->File("rgb.png")};
     command.insert(command.end(), refused.Arguments.begin(), refused.Arguments.end());
     command.push_back(refused.File.substr(0, refused.File.find(':') + 1) + path);
-    if (!RunCommand(command)) {
-        GTEST_SKIP() << "this ImageMagick cannot write " << refused.Name;
-    }
+    ASSERT_TRUE(RunCommand(command)) << "ImageMagick cannot write " << refused.Name;
     TTextureImage image("");
     bool loaded = true;
     EXPECT_NO_THROW(loaded = image.LoadImageFile(path));

@@ -3,7 +3,14 @@
 #include "tests/test_texture_files.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <GL/gl.h>
 
@@ -47,6 +54,47 @@ bool Near(std::uint32_t actual, std::uint32_t expected) {
     return true;
 }
 
+// Watches one load of a named pipe: a reader that blocks in open would hang for ever, so
+// after a few seconds the watchdog opens the writing end to let it go, and says so.
+class PipeWatchdog {
+  public:
+    explicit PipeWatchdog(std::string path) : Path(std::move(path)), Thread([this] { Watch(); }) {}
+    ~PipeWatchdog() { Finish(); }
+    // Ends the watch; true when a reader had to be let go.
+    bool Finish() {
+        {
+            std::lock_guard<std::mutex> lock(Mutex);
+            Done = true;
+        }
+        Wake.notify_all();
+        if (Thread.joinable()) {
+            Thread.join();
+        }
+        return Rescued;
+    }
+
+  private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(Mutex);
+        if (Wake.wait_for(lock, std::chrono::seconds(3), [this] { return Done; })) {
+            return;
+        }
+        while (!Wake.wait_for(lock, std::chrono::milliseconds(50), [this] { return Done; })) {
+            const int fd = ::open(Path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                Rescued = true;
+                ::close(fd);
+            }
+        }
+    }
+    std::string Path;
+    std::mutex Mutex;
+    std::condition_variable Wake;
+    bool Done = false;
+    bool Rescued = false;
+    std::thread Thread;
+};
+
 } // namespace
 
 TEST(PixelHelpers, WidenChannelRepeatsBits) {
@@ -56,6 +104,11 @@ TEST(PixelHelpers, WidenChannelRepeatsBits) {
     EXPECT_EQ(TTextureImage::WidenChannel(1, 1), 255);
     EXPECT_EQ(TTextureImage::WidenChannel(0, 1), 0);
     EXPECT_EQ(TTextureImage::WidenChannel(200, 8), 200);
+    // Wider channels keep their top 8 bits.
+    EXPECT_EQ(TTextureImage::WidenChannel(1023, 10), 255);
+    EXPECT_EQ(TTextureImage::WidenChannel(0x2DB, 10), 0xB6);
+    EXPECT_EQ(TTextureImage::WidenChannel(0x1234, 16), 0x12);
+    EXPECT_EQ(TTextureImage::WidenChannel(0xFFFFFFFF, 32), 255);
     EXPECT_EQ(TTextureImage::WidenChannel(2, 2), 0xAA);
     EXPECT_EQ(TTextureImage::WidenChannel(5, 3), 0xB6);
     EXPECT_EQ(TTextureImage::WidenChannel(0xF, 4), 0xFF);
@@ -145,6 +198,42 @@ TEST(TextureImage, ExtensionChoosesReader) {
     EXPECT_FALSE(image.LoadImageFile(folder.File("d.tga/picture")));
 }
 
+// A named pipe, a folder or a device in a picture's place is refused at once by every
+// reader, and by the bridge's own open, instead of waiting for a writer.
+TEST(TextureImage, OnlyRegularFilesAreRead) {
+    ScratchFolder folder;
+    const std::string pipe = folder.File("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    std::filesystem::create_directory(folder.Path / "folder");
+    TTextureImage image("");
+    ASSERT_TRUE(image.PngAvailable);
+    using Reader = bool (TTextureImage::*)(const std::string&);
+    const std::pair<const char*, Reader> readers[] = {{"bmp", &TTextureImage::ReadBmpFile},
+                                                      {"jpeg", &TTextureImage::ReadJpegFile},
+                                                      {"png", &TTextureImage::ReadPngFile},
+                                                      {"tga", &TTextureImage::ReadTgaFile}};
+    for (const auto& [name, read] : readers) {
+        for (const std::string& path : {pipe, folder.File("folder"), std::string("/dev/zero")}) {
+            PipeWatchdog watchdog(pipe);
+            EXPECT_FALSE((image.*read)(path)) << name << " " << path;
+            EXPECT_FALSE(watchdog.Finish()) << name << " waited on " << path;
+            EXPECT_EQ(image.Pixels, nullptr) << name << " " << path;
+        }
+    }
+    using OpenFile = std::FILE* (*)(const char*, const char*);
+    const auto open = reinterpret_cast<OpenFile>(PngEntries[PngOpenFile]);
+    ASSERT_NE(open, nullptr);
+    for (const std::string& path : {pipe, folder.File("folder"), std::string("/dev/zero")}) {
+        PipeWatchdog watchdog(pipe);
+        std::FILE* stream = open(path.c_str(), "rb");
+        EXPECT_EQ(stream, nullptr) << "bridge " << path;
+        EXPECT_FALSE(watchdog.Finish()) << "bridge waited on " << path;
+        if (stream != nullptr) {
+            std::fclose(stream);
+        }
+    }
+}
+
 TEST(TextureImage, SecondLoadReleasesFirstBufferEvenWhenItFails) {
     ScratchFolder folder;
     WriteBytes(folder.File("a.tga"), QuadrantTga());
@@ -171,6 +260,38 @@ TEST(TextureImage, EachObjectHoldsOneReferenceOnThePngLibrary) {
         EXPECT_TRUE(BridgeLoaded());
     }
     EXPECT_FALSE(BridgeLoaded());
+}
+
+// libpng itself has every entry but the bridge's two: binding it must bind nothing, so
+// that no PNG load calls through an empty slot.
+TEST(TextureImage, PngBindingIsAllOrNothing) {
+    ASSERT_FALSE(BridgeLoaded());
+    std::string libpng;
+    {
+        TTextureImage image("");
+        ASSERT_TRUE(image.PngAvailable);
+        Dl_info where{};
+        ASSERT_NE(::dladdr(reinterpret_cast<void*>(PngEntries[PngReadInfo]), &where), 0);
+        libpng = where.dli_fname;
+    }
+    ASSERT_EQ(libpng.find("liblarkspur-png"), std::string::npos) << libpng;
+    EXPECT_FALSE(BindPngLibraryFrom(libpng.c_str()));
+    EXPECT_EQ(PngLibraryHandle, nullptr);
+    for (int entry = 0; entry < PngEntryCount; ++entry) {
+        EXPECT_EQ(PngEntries[entry], nullptr) << PngEntryNames[entry];
+    }
+    EXPECT_FALSE(PngEntriesBound());
+    // An object made while the table is empty reads no PNG; the next binding restores it.
+    ScratchFolder folder;
+    WriteBytes(folder.File("p.png"), {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
+    TTextureImage image("");
+    EXPECT_TRUE(image.PngAvailable);
+    EXPECT_TRUE(PngEntriesBound());
+    EXPECT_FALSE(BindPngLibraryFrom("liblarkspur-no-such-library.so"));
+    EXPECT_TRUE(PngEntriesBound()) << "a library that cannot be loaded leaves the table";
+    // The handle is back on the bridge with one reference more, which goes back here.
+    ASSERT_TRUE(BindPngLibrary());
+    FreeLibrary(PngLibraryHandle);
 }
 
 TEST(TextureImage, HeaderCutShortLeavesTheConstructorAndReleasesTheLibrary) {

@@ -80,6 +80,13 @@ TEST_F(TgaReader, ShortOrEmptyPixelDataLeavesNoBuffer) {
     EXPECT_FALSE(Load(idBeyondEnd));
 }
 
+TEST_F(TgaReader, SidesBeyondTheTextureLimitAreRefused) {
+    EXPECT_TRUE(Load(MakeTga(8192, 1, 24, Bytes(8192 * 3, 7))));
+    EXPECT_FALSE(Load(MakeTga(8193, 1, 24, Bytes(8193 * 3, 7))));
+    EXPECT_FALSE(Load(MakeTga(1, 8193, 32, Bytes(8193 * 4, 7))));
+    EXPECT_EQ(Image.Pixels, nullptr);
+}
+
 TEST_F(TgaReader, HeaderCutShortRaises) {
     const Bytes full = MakeTga(1, 1, 24, {1, 2, 3});
     for (std::size_t size : {std::size_t(0), std::size_t(1), std::size_t(17)}) {

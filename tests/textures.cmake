@@ -18,6 +18,8 @@ foreach(source ${texture_test_sources})
 endforeach()
 
 # The PNG tests write their pictures with libpng itself.
-if(TARGET test_png_reader)
-    target_link_libraries(test_png_reader PRIVATE PkgConfig::LIBPNG)
-endif()
+foreach(name test_png_reader test_texture_golden)
+    if(TARGET ${name})
+        target_link_libraries(${name} PRIVATE PkgConfig::LIBPNG)
+    endif()
+endforeach()

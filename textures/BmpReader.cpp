@@ -1,6 +1,7 @@
-// BMP reader: uncompressed Windows bitmaps of 4, 8, 16 (bit fields), 24 and 32 bits.
-// Rows stay in file order. Every size and offset from the file is checked against the
-// picture limits and the file's real length before it is used.
+// BMP reader: uncompressed Windows bitmaps of 4, 8, 16 and 32 (both with bit fields), and
+// 24 bits. Rows stay in file order. Every size and offset from the file is checked
+// against the picture limits and the file's real length before it is used, and one row
+// walker serves every depth, so the row layout and its bounds live in one place.
 #include <cstring>
 #include <memory>
 
@@ -15,11 +16,10 @@ constexpr std::int64_t InfoHeaderSize = 40;
 constexpr std::uint32_t BiRgb = 0;
 constexpr std::uint32_t BiBitFields = 3;
 
-// Reads the pixel data of one converter into a temporary buffer: false on a short read.
-std::unique_ptr<std::uint8_t[]> ReadPixelData(std::FILE* file, std::int32_t imageSize) {
-    std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[static_cast<std::size_t>(imageSize)]);
-    if (ReadSome(file, data.get(), static_cast<std::size_t>(imageSize)) !=
-        static_cast<std::size_t>(imageSize)) {
+// Reads `size` bytes of pixel data into a temporary buffer; null on a short read.
+std::unique_ptr<std::uint8_t[]> ReadPixelData(std::FILE* file, std::size_t size) {
+    std::unique_ptr<std::uint8_t[]> data(new std::uint8_t[size]);
+    if (ReadSome(file, data.get(), size) != size) {
         return nullptr;
     }
     return data;
@@ -29,12 +29,26 @@ std::size_t PixelBytes(std::int32_t width, std::int32_t height) {
     return static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
 }
 
+// Three little-endian 32-bit masks, red, green, blue, into the colour table.
+void StoreMasks(std::uint8_t* table, std::uint32_t red, std::uint32_t green, std::uint32_t blue) {
+    const std::uint32_t masks[3] = {red, green, blue};
+    for (int i = 0; i < 3; ++i) {
+        for (int b = 0; b < 4; ++b) {
+            table[i * 4 + b] = static_cast<std::uint8_t>(masks[i] >> (8 * b));
+        }
+    }
+}
+
+// One channel of a bit-field pixel: its mask, where it starts and how wide it is.
+struct Channel {
+    std::uint32_t Mask;
+    int Shift;
+    int Bits;
+};
+
 } // namespace
 
 bool TTextureImage::ReadBmpFile(const std::string& fileName) {
-    if (!FileExists(fileName)) {
-        return false;
-    }
     FileHandle file = OpenForReading(fileName);
     if (!file) {
         return false;
@@ -73,21 +87,17 @@ bool TTextureImage::ReadBmpStream(std::FILE* file) {
     }
 
     if (compression == BiBitFields) {
-        if (bits == 16) {
+        if (bits == 16 || bits == 32) {
             // The masks follow the 40-byte header; the longer headers hold them at the
             // same offset.
             ReadChecked(file, ColourTable, 12);
         }
     } else if (compression == BiRgb) {
+        // Without bit fields a 16-bit file is 5-5-5 and a 32-bit one blue, green, red, x.
         if (bits == 16) {
-            // Without bit fields a 16-bit file is 5-5-5.
-            const std::uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};
-            for (int i = 0; i < 3; ++i) {
-                ColourTable[i * 4 + 0] = static_cast<std::uint8_t>(masks[i]);
-                ColourTable[i * 4 + 1] = static_cast<std::uint8_t>(masks[i] >> 8);
-                ColourTable[i * 4 + 2] = 0;
-                ColourTable[i * 4 + 3] = 0;
-            }
+            StoreMasks(ColourTable, 0x7C00, 0x03E0, 0x001F);
+        } else if (bits == 32) {
+            StoreMasks(ColourTable, 0x00FF0000, 0x0000FF00, 0x000000FF);
         }
     } else {
         return false;
@@ -121,13 +131,12 @@ bool TTextureImage::ReadBmpStream(std::FILE* file) {
     if (bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) {
         return false;
     }
-    // The converters below 32 bits walk Height rows of RowStride bytes: a smaller image
-    // size cannot hold them. Data beyond the end of the file is not there to read, so
-    // no buffer is made for it.
+    // Data beyond the end of the file is not there to read, so no buffer is made for it;
+    // whether the data holds every row is the row walk's check.
     const std::int64_t left = BytesLeft(file);
     const std::int64_t wanted = bits == 32 ? static_cast<std::int64_t>(PixelBytes(Width, Height))
                                            : static_cast<std::int64_t>(ImageSize);
-    if ((bits != 32 && ImageSize < rowsNeed) || left < 0 || wanted > left) {
+    if (wanted < 0 || left < 0 || wanted > left) {
         return false;
     }
 
@@ -157,111 +166,98 @@ bool TTextureImage::ReadBmpStream(std::FILE* file) {
     return true;
 }
 
-bool TTextureImage::ConvertBmp32(std::FILE* file) {
-    const std::size_t bytes = PixelBytes(Width, Height);
-    Pixels = new std::uint8_t[bytes];
-    if (ReadSome(file, Pixels, bytes) != bytes) {
-        ReleasePixels();
+// Every stored row is RowStride(bits) bytes, its padding stepped over; each of its Width
+// pixels goes to `convert` with the row's first byte and the column. The data must hold
+// Height whole rows: checked here, once, for every depth.
+template <typename Convert>
+bool TTextureImage::WalkBmpRows(const std::uint8_t* data, std::size_t size, int bits,
+                                Convert convert) {
+    const std::size_t stride = static_cast<std::size_t>(RowStride(bits));
+    if (Width <= 0 || Height <= 0 || stride == 0 ||
+        size / stride < static_cast<std::size_t>(Height)) {
         return false;
     }
-    SwapRedAndBlue();
+    Pixels = new std::uint8_t[PixelBytes(Width, Height)];
+    std::uint8_t* target = Pixels;
+    for (std::int32_t row = 0; row < Height; ++row) {
+        const std::uint8_t* source = data + stride * static_cast<std::size_t>(row);
+        for (std::int32_t column = 0; column < Width; ++column, target += 4) {
+            convert(source, static_cast<std::size_t>(column), target);
+        }
+    }
+    BitsPerPixel = 32;
     return true;
+}
+
+// The pixel data of one depth, then its walk. At 32 bits the data is Width × Height × 4
+// bytes whatever the header's image size says; below, it is ImageSize bytes.
+template <typename Convert>
+bool TTextureImage::ConvertBmpRows(std::FILE* file, int bits, Convert convert) {
+    const std::size_t size =
+        bits == 32 ? PixelBytes(Width, Height) : static_cast<std::size_t>(ImageSize);
+    std::unique_ptr<std::uint8_t[]> data = ReadPixelData(file, size);
+    return data && WalkBmpRows(data.get(), size, bits, convert);
+}
+
+bool TTextureImage::ConvertBmp32(std::FILE* file) {
+    return ConvertBmpMasked(file, 32);
 }
 
 bool TTextureImage::ConvertBmp24(std::FILE* file) {
-    const std::size_t skip = static_cast<std::size_t>(RowStride(24)) - 3 * std::size_t(Width);
-    std::unique_ptr<std::uint8_t[]> data = ReadPixelData(file, ImageSize);
-    if (!data) {
-        return false;
-    }
-    Pixels = new std::uint8_t[PixelBytes(Width, Height)];
-    ExpandRgbToRgba(data.get(), skip, true);
-    BitsPerPixel = 32;
-    return true;
+    return ConvertBmpRows(file, 24,
+                          [](const std::uint8_t* row, std::size_t column, std::uint8_t* target) {
+                              const std::uint8_t* pixel = row + 3 * column;
+                              target[0] = pixel[2];
+                              target[1] = pixel[1];
+                              target[2] = pixel[0];
+                          });
 }
 
 bool TTextureImage::ConvertBmp16(std::FILE* file) {
-    std::unique_ptr<std::uint8_t[]> data = ReadPixelData(file, ImageSize);
-    if (!data) {
-        return false;
-    }
-    Pixels = new std::uint8_t[PixelBytes(Width, Height)];
-    const std::size_t skip = static_cast<std::size_t>(RowStride(16)) - 2 * std::size_t(Width);
-    std::uint32_t masks[3];
-    int shifts[3];
-    int widths[3];
+    return ConvertBmpMasked(file, 16);
+}
+
+// 16- and 32-bit pixels split by the three masks of the colour table, each channel
+// widened or narrowed to 8 bits. Mask bits beyond the pixel's own bits are dropped.
+bool TTextureImage::ConvertBmpMasked(std::FILE* file, int bits) {
+    const std::uint32_t inPixel = bits == 32 ? 0xFFFFFFFFu : 0xFFFFu;
+    Channel channels[3];
     for (int channel = 0; channel < 3; ++channel) {
-        masks[channel] = ReadLe32(ColourTable + channel * 4);
-        shifts[channel] = masks[channel] == 0 ? 0 : LowestSetBit(masks[channel]);
-        widths[channel] = CountSetBits(masks[channel]);
+        const std::uint32_t mask = ReadLe32(ColourTable + channel * 4) & inPixel;
+        channels[channel] = {mask, mask == 0 ? 0 : LowestSetBit(mask), CountSetBits(mask)};
     }
-    const std::uint8_t* source = data.get();
-    std::uint8_t* target = Pixels;
-    for (std::int32_t row = 0; row < Height; ++row) {
-        for (std::int32_t column = 0; column < Width; ++column) {
-            const std::uint32_t word = ReadLe16(source);
+    const std::size_t bytes = static_cast<std::size_t>(bits / 8);
+    return ConvertBmpRows(
+        file, bits,
+        [&channels, bytes](const std::uint8_t* row, std::size_t column, std::uint8_t* target) {
+            const std::uint8_t* pixel = row + bytes * column;
+            const std::uint32_t word = bytes == 4 ? ReadLe32(pixel) : ReadLe16(pixel);
             for (int channel = 0; channel < 3; ++channel) {
-                const std::uint32_t value = (word & masks[channel]) >> shifts[channel];
-                target[channel] = WidenChannel(value, widths[channel]);
+                const Channel& c = channels[channel];
+                target[channel] = WidenChannel((word & c.Mask) >> c.Shift, c.Bits);
             }
-            source += 2;
-            target += 4;
-        }
-        source += skip;
-    }
-    BitsPerPixel = 32;
-    return true;
+        });
 }
 
 bool TTextureImage::ConvertBmp8(std::FILE* file) {
-    std::unique_ptr<std::uint8_t[]> data = ReadPixelData(file, ImageSize);
-    if (!data) {
-        return false;
-    }
-    Pixels = new std::uint8_t[PixelBytes(Width, Height)];
-    const std::size_t skip = static_cast<std::size_t>(RowStride(8)) - std::size_t(Width);
-    const std::uint8_t* source = data.get();
-    std::uint8_t* target = Pixels;
-    for (std::int32_t row = 0; row < Height; ++row) {
-        for (std::int32_t column = 0; column < Width; ++column) {
-            const std::uint8_t* entry = ColourTable + 4 * *source++;
-            target[0] = entry[2];
-            target[1] = entry[1];
-            target[2] = entry[0];
-            target += 4;
-        }
-        source += skip;
-    }
-    BitsPerPixel = 32;
-    return true;
+    return ConvertBmpRows(file, 8,
+                          [this](const std::uint8_t* row, std::size_t column,
+                                 std::uint8_t* target) { PaletteColour(row[column], target); });
 }
 
 bool TTextureImage::ConvertBmp4(std::FILE* file) {
-    std::unique_ptr<std::uint8_t[]> data = ReadPixelData(file, ImageSize);
-    if (!data) {
-        return false;
-    }
-    Pixels = new std::uint8_t[PixelBytes(Width, Height)];
-    const std::size_t skip = static_cast<std::size_t>(RowStride(4)) - std::size_t(Width / 2);
-    const std::uint8_t* source = data.get();
-    std::uint8_t* target = Pixels;
-    for (std::int32_t row = 0; row < Height; ++row) {
-        for (std::int32_t column = 0; column < Width; ++column) {
-            std::uint8_t index;
-            if (column % 2 == 0) {
-                index = static_cast<std::uint8_t>(*source >> 4);
-            } else {
-                index = static_cast<std::uint8_t>(*source & 0x0F);
-                ++source;
-            }
-            const std::uint8_t* entry = ColourTable + 4 * index;
-            target[0] = entry[2];
-            target[1] = entry[1];
-            target[2] = entry[0];
-            target += 4;
-        }
-        source += skip;
-    }
-    BitsPerPixel = 32;
-    return true;
+    // The first pixel of each byte is its high nibble.
+    return ConvertBmpRows(
+        file, 4, [this](const std::uint8_t* row, std::size_t column, std::uint8_t* target) {
+            const std::uint8_t byte = row[column / 2];
+            PaletteColour(column % 2 == 0 ? byte >> 4 : byte & 0x0F, target);
+        });
+}
+
+// A palette entry (blue, green, red, reserved) as red, green, blue.
+void TTextureImage::PaletteColour(unsigned index, std::uint8_t* target) const {
+    const std::uint8_t* entry = ColourTable + 4 * index;
+    target[0] = entry[2];
+    target[1] = entry[1];
+    target[2] = entry[0];
 }

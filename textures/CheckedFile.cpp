@@ -1,7 +1,9 @@
 // File access for the picture readers.
 #include "textures/CheckedFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "textures/ImageErrors.h"
 
@@ -41,11 +43,21 @@ bool SeekTo(std::FILE* file, std::int64_t offset) {
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
-bool FileExists(const std::string& fileName) {
-    struct stat info {};
-    return !fileName.empty() && ::stat(fileName.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 FileHandle OpenForReading(const std::string& fileName) {
-    return FileHandle(std::fopen(fileName.c_str(), "rb"));
+    // Non-blocking, so that a named pipe in a picture's place is refused at once instead
+    // of waiting for a writer; the flag changes nothing for a regular file.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr) {
+        ::close(fd);
+    }
+    return FileHandle(file);
 }

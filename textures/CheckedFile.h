@@ -16,15 +16,14 @@ std::size_t ReadSome(std::FILE* file, void* buffer, std::size_t count);
 std::int64_t BytesLeft(std::FILE* file);
 // Moves to an absolute offset; false when the offset lies beyond the end of the file.
 bool SeekTo(std::FILE* file, std::int64_t offset);
-// True when the name is an existing regular file.
-bool FileExists(const std::string& fileName);
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a file read-only; null when it cannot be opened.
+// Opens a regular file read-only; null when it cannot be opened or is anything else (a
+// named pipe, a folder, a device), without waiting on it.
 FileHandle OpenForReading(const std::string& fileName);
 
 // Little-endian fields of a header held in memory.

@@ -29,6 +29,10 @@ std::uint8_t TTextureImage::WidenChannel(std::uint32_t value, int bits) {
         wide = (value << 1) | (value >> 6);
         break;
     default:
+        // A channel wider than 8 bits keeps its top 8; 0 and 8 bits stay as they are.
+        if (bits > 8) {
+            wide = value >> (bits - 8);
+        }
         break;
     }
     return static_cast<std::uint8_t>(wide & 0xFF);

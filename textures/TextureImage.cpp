@@ -7,7 +7,7 @@
 #include "libPNG/PngLibrary.h"
 #include "platform/DynamicLibrary.h"
 
-std::int64_t MaxImagePixels = MaxImageSide * MaxImageSide;
+std::int64_t MaxImagePixels = DefaultMaxImagePixels;
 
 TTextureImage::TTextureImage(const std::string& fileName) {
     Width = 0;

@@ -9,9 +9,12 @@
 
 #include <GL/gl.h>
 
-// Largest picture side any reader accepts, and the largest pixel count. The count is a
-// variable so that the fuzz targets can keep their inputs cheap.
-inline constexpr std::int64_t MaxImageSide = 16384;
+// Largest picture side any reader accepts, and the largest pixel count: what an OpenGL
+// 1.1 texture and the show can use (64 M pixels are 256 MB of pixel buffer), so that a
+// small file declaring a huge picture is refused before any buffer is made. The count is
+// a variable so that the fuzz targets can keep their inputs cheap.
+inline constexpr std::int64_t MaxImageSide = 8192;
+inline constexpr std::int64_t DefaultMaxImagePixels = 64 * 1024 * 1024;
 extern std::int64_t MaxImagePixels;
 
 class TTextureImage {
@@ -75,4 +78,11 @@ class TTextureImage {
     bool ConvertBmp16(std::FILE* file);
     bool ConvertBmp24(std::FILE* file);
     bool ConvertBmp32(std::FILE* file);
+    // What the converters share: the bit-field depths, the read of the pixel data, the
+    // walk over its rows, and a palette lookup.
+    bool ConvertBmpMasked(std::FILE* file, int bits);
+    template <typename Convert> bool ConvertBmpRows(std::FILE* file, int bits, Convert convert);
+    template <typename Convert>
+    bool WalkBmpRows(const std::uint8_t* data, std::size_t size, int bits, Convert convert);
+    void PaletteColour(unsigned index, std::uint8_t* target) const;
 };

@@ -13,9 +13,6 @@ constexpr std::uint8_t TgaTrueColour = 2;
 } // namespace
 
 bool TTextureImage::ReadTgaFile(const std::string& fileName) {
-    if (!FileExists(fileName)) {
-        return false;
-    }
     FileHandle file = OpenForReading(fileName);
     if (!file) {
         return false;

@@ -1,5 +1,5 @@
-// PNG reader: drives libpng through the entries of the run-time binding and decodes the
-// file into red, green, blue, alpha bytes, bottom row first.
+// PNG reader: drives libpng through the entries of the run-time binding (libPNG/, below
+// this folder) and decodes the file into red, green, blue, alpha bytes, bottom row first.
 //
 // libpng reports errors through an error function that must not return. Ours jumps
 // back with longjmp into DecodePng, whose frame holds only plain data; the structures
@@ -46,15 +46,6 @@ extern "C" void PngError(png_structp, png_const_charp) {
 }
 
 extern "C" void PngWarning(png_structp, png_const_charp) {}
-
-bool EntriesPresent() {
-    for (int entry = PngOpenFile; entry <= PngCloseFile; ++entry) {
-        if (entry != PngSetGama && PngEntries[entry] == nullptr) {
-            return false;
-        }
-    }
-    return PngEntries[PngSetGamma] != nullptr && PngEntries[PngSetStrip16] != nullptr;
-}
 
 void ReleaseSession(PngSession* session) {
     if (session->Reader != nullptr) {
@@ -182,7 +173,8 @@ bool ChunksWithinFile(std::FILE* file) {
 } // namespace
 
 bool TTextureImage::ReadPngFile(const std::string& fileName) {
-    if (!PngAvailable || !EntriesPresent() || !FileExists(fileName)) {
+    // The bridge's open refuses a missing file and anything but a regular file.
+    if (!PngAvailable || !PngEntriesBound()) {
         return false;
     }
     auto* stream =
@@ -202,7 +194,7 @@ bool TTextureImage::ReadPngFile(const std::string& fileName) {
 }
 
 bool TTextureImage::ReadPngStream(void* stream) {
-    if (!PngAvailable || !EntriesPresent()) {
+    if (!PngAvailable || !PngEntriesBound()) {
         return false;
     }
     std::FILE* file = static_cast<std::FILE*>(stream);
