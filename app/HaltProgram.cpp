@@ -5,7 +5,9 @@
 
 static HaltHandler CurrentHaltHandler = nullptr;
 
-void SetHaltHandler(HaltHandler handler) { CurrentHaltHandler = handler; }
+void SetHaltHandler(HaltHandler handler) {
+    CurrentHaltHandler = handler;
+}
 
 void HaltProgram() {
     if (CurrentHaltHandler != nullptr) {

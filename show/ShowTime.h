@@ -5,4 +5,6 @@
 
 #include "audio/MusicPlayer.h"
 
-inline std::uint32_t ShowTime() { return static_cast<std::uint32_t>(FMUSIC_GetTime(Song)); }
+inline std::uint32_t ShowTime() {
+    return static_cast<std::uint32_t>(FMUSIC_GetTime(Song));
+}
