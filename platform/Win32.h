@@ -227,8 +227,12 @@ static_assert(sizeof(PIXELFORMATDESCRIPTOR) == 40);
 constexpr LPARAM MAKELPARAM(unsigned low, unsigned high) {
     return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }
-constexpr unsigned LOWORD(std::uintptr_t v) { return static_cast<unsigned>(v & 0xFFFFu); }
-constexpr unsigned HIWORD(std::uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFFu); }
+constexpr unsigned LOWORD(std::uintptr_t v) {
+    return static_cast<unsigned>(v & 0xFFFFu);
+}
+constexpr unsigned HIWORD(std::uintptr_t v) {
+    return static_cast<unsigned>((v >> 16) & 0xFFFFu);
+}
 
 // --- Windows and the message queue (Win32Window.cpp) ---
 

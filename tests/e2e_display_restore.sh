@@ -6,14 +6,14 @@
 # terminal sends them. A mode the user picks while the show runs is left alone.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 export SDL_AUDIODRIVER=dummy
 GUARDIAN="$LARKSPUR_BUILD_DIR/larkspur-display-guardian"
 
 require_song
 command -v xdotool >/dev/null || skip "xdotool is not installed"
-[ -x "$LARKSPUR_BUILD_DIR/spine_wm_close" ] || skip "spine_wm_close is not built"
+[ -x "$LARKSPUR_BUILD_DIR/wm_close_request" ] || skip "wm_close_request is not built"
 [ -x "$GUARDIAN" ] || skip "the display guardian is not built"
 why="$(xorg_missing)"
 [ -z "$why" ] || skip "$why"
@@ -61,7 +61,7 @@ check_end() {
         timeout 10 xdotool keydown Escape
         ;;
     close)
-        "$LARKSPUR_BUILD_DIR/spine_wm_close" Larkspur || fail "the window does not take close requests"
+        "$LARKSPUR_BUILD_DIR/wm_close_request" Larkspur || fail "the window does not take close requests"
         ;;
     *)
         kill "-$ending" -- "-$SHOW_PID"

@@ -4,7 +4,7 @@
 # libopenmpt renders it (normalised cross-correlation above 0.9) and are not silence.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 MATCH="$LARKSPUR_BUILD_DIR/larkspur-sound-match"
 

@@ -53,4 +53,6 @@ std::uint32_t GlTestContext::PixelAt(int x, int y) const {
     return (std::uint32_t{rgba[0]} << 16) | (std::uint32_t{rgba[1]} << 8) | rgba[2];
 }
 
-void GlTestContext::Swap() { SDL_GL_SwapWindow(Window); }
+void GlTestContext::Swap() {
+    SDL_GL_SwapWindow(Window);
+}

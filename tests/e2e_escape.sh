@@ -3,11 +3,11 @@
 # Escape ends the show with status 0.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 export SDL_AUDIODRIVER=dummy
 
 if [ "${1:-}" = "--inside" ]; then
-    source "$here/spine/e2e_in_display.sh"
+    source "$here/e2e/in_display.sh"
     start_show
     id="$(wait_for_viewable Larkspur)" || fail "no window titled Larkspur: $(cat "$WORK/stderr.txt")"
     info="$(xwininfo -id "$id")"

@@ -6,11 +6,11 @@
 # - SIGTERM while a start-up box is up ends the program instead of leaving the box.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 export SDL_AUDIODRIVER=dummy
 
 if [ "${1:-}" = "--inside" ]; then
-    source "$here/spine/e2e_in_display.sh"
+    source "$here/e2e/in_display.sh"
     # Not under timeout, which would pass the signal on and then kill the show itself.
     (cd "$WORK" && exec "$SHOW") >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" &
     SHOW_PID=$!

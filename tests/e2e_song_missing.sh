@@ -4,11 +4,11 @@
 # where it is shown and dismissed.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 export SDL_AUDIODRIVER=dummy
 
 if [ "${1:-}" = "--inside" ]; then
-    source "$here/spine/e2e_in_display.sh"
+    source "$here/e2e/in_display.sh"
     start_show
     id="$(wait_for_window "Error!")" || fail "no box captioned Error!: $(cat "$WORK/stderr.txt")"
     [ -z "$(window_named Larkspur)" ] || fail "a show window exists beside the box"

@@ -2,7 +2,7 @@
 # A data/theme.xm that is no music module: the show reports the format and ends with 1.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 
 require_player
 make_workdir theme.xm

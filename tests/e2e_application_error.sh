@@ -5,7 +5,7 @@
 # its context exist but the box can only go to standard error.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 
 require_song
 for placeholder in app/Scene.cpp textures/TextureImage.cpp; do

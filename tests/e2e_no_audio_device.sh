@@ -2,7 +2,7 @@
 # With no sound output to open the show reports it and ends with status 1, no window.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-source "$here/spine/e2e_common.sh"
+source "$here/e2e/common.sh"
 
 require_song
 make_workdir

@@ -42,7 +42,7 @@ static void RaiseUncaughtPlain() {
 TEST(ApplicationErrorDeathTest, UncaughtErrorShowsItsBoxAndEndsWithStatusOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(RaiseUncaughtOnThread(RaiseUncaught), ::testing::ExitedWithCode(1),
-                "Application Error: Exception EInOutError in module test_spine_application_error "
+                "Application Error: Exception EInOutError in module test_application_error "
                 "at 0x[0-9a-f]+\\.\nRead beyond end of file");
     EXPECT_EXIT(RaiseUncaughtOnThread(RaiseUncaughtPlain), ::testing::ExitedWithCode(1),
                 "Application Error: Exception int in module [^ ]+ at 0x[0-9a-f]+\\.\n");

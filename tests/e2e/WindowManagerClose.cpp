@@ -1,5 +1,5 @@
 // Test helper: asks a top-level window to close the way a window manager does, with a
-// WM_DELETE_WINDOW client message. Usage: spine_wm_close <window title>. Exit status 0
+// WM_DELETE_WINDOW client message. Usage: wm_close_request <window title>. Exit status 0
 // when the request was sent, 2 when no such window takes it, 1 without a display.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

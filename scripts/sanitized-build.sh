@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Configures and builds Larkspur with AddressSanitizer and UndefinedBehaviorSanitizer into
+# build-sanitize/ (no benchmarks), under nice: everything, or only the targets given.
+# Shared by sanitized-tests.sh and sanitized-show.sh so that both use one build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_SANITIZE=ON -DLARKSPUR_TESTS=ON
+    -DLARKSPUR_BENCH=OFF -DLARKSPUR_WERROR=ON)
+if command -v ccache >/dev/null; then
+    options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-sanitize -G Ninja "${options[@]}" >/dev/null
+if [ "$#" -gt 0 ]; then
+    nice -n 10 cmake --build build-sanitize -j2 --target "$@"
+else
+    nice -n 10 cmake --build build-sanitize -j2
+fi
