@@ -183,6 +183,13 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
             error = "cannot make a framebuffer to resolve the samples into";
             return false;
         }
+        // Only the picture is resolved each frame (the resolve is a large share of a
+        // frame in a software renderer); the bars are cleared once here.
+        GLfloat clearColour[4] = {};
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+        glClearColor(0, 0, 0, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     }
     BindFramebuffer(GL_FRAMEBUFFER, DrawFramebuffer);
     TargetWidth = width;
@@ -201,8 +208,9 @@ void BindFrameForReading() {
     if (ResolveFramebuffer != 0) {
         BindFramebuffer(GL_READ_FRAMEBUFFER, DrawFramebuffer);
         BindFramebuffer(GL_DRAW_FRAMEBUFFER, ResolveFramebuffer);
-        BlitFramebuffer(0, 0, TargetWidth, TargetHeight, 0, 0, TargetWidth, TargetHeight,
-                        GL_COLOR_BUFFER_BIT, GL_NEAREST);
+        const PictureRect r = PictureRectFor(TargetWidth, TargetHeight);
+        BlitFramebuffer(r.X, r.Y, r.X + r.Width, r.Y + r.Height, r.X, r.Y, r.X + r.Width,
+                        r.Y + r.Height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
         BindFramebuffer(GL_DRAW_FRAMEBUFFER, DrawFramebuffer);
         BindFramebuffer(GL_READ_FRAMEBUFFER, ResolveFramebuffer);
     }
