@@ -13,10 +13,14 @@
 #include "app/Scene.h"
 #include "show/Timeline.h"
 
-// The recording is the show's window, and its sound the show's mix.
+// The recording is the show's window unless --size says otherwise, and its sound the
+// show's mix.
 constexpr int CaptureWidth = ShowWindowWidth;
 constexpr int CaptureHeight = ShowWindowHeight;
 constexpr std::size_t CaptureFrameBytes = std::size_t{CaptureWidth} * CaptureHeight * 4;
+// 4K UHD: the largest frame a video site takes.
+constexpr int MaxCaptureWidth = 3840;
+constexpr int MaxCaptureHeight = 2160;
 constexpr int SoundtrackRate = ShowMixRate;
 constexpr int MaxCaptureFps = 1000;
 
@@ -27,8 +31,11 @@ struct CaptureOptions {
     std::uint32_t End = ShowEndTime;   // ms of show time, exclusive
     std::vector<std::uint32_t> Stills; // show times; non-empty: PNG pictures, no video
     int StillScale = 1;                // stills shrunk by this factor (1 to 8)
-    std::string ShowDir;               // folder holding data/; empty: the working directory
-    bool Quiet = false;                // no progress bar
+    int Width = CaptureWidth;          // frame size, both even
+    int Height = CaptureHeight;
+    int Samples = 0;     // 1, 2, 4 or 8; 0: 1 at 640 x 480, 4 above
+    std::string ShowDir; // folder holding data/; empty: the working directory
+    bool Quiet = false;  // no progress bar
     bool Help = false;
     bool Version = false;
 };
@@ -112,11 +119,36 @@ std::string CheckShowData();
 // otherwise a message naming the missing one.
 std::string CheckShowFaces();
 // Opens the show's window offscreen through the same calls the show makes, so that
-// window creation sets up the context, the pictures, the projection and the fonts.
-bool OpenCaptureScene(std::string& error);
+// window creation sets up the context, the pictures, the projection and the fonts, then
+// points the drawing at a frame of the given size (see OpenFrameTarget).
+bool OpenCaptureScene(std::string& error, int width = CaptureWidth, int height = CaptureHeight,
+                      int samples = 1);
 // Draws the frame the show draws at `time`. False when the show ended inside this
 // frame: like the live show's last frame, it is not to be shown.
 bool RenderCaptureFrame(std::uint32_t time);
+
+// --- The frame drawn into (FrameTarget.cpp) ---
+
+// The largest 4:3 rectangle centred in a frame: where the show's picture goes, with
+// black bars at the sides of a wider frame and above and below a taller one.
+struct PictureRect {
+    int X = 0; // from the left
+    int Y = 0; // from the bottom, as OpenGL counts
+    int Width = 0;
+    int Height = 0;
+};
+PictureRect PictureRectFor(int width, int height);
+// Makes the current GL context draw into a framebuffer object of width x height with
+// `samples` samples per pixel (checked to be what the renderer gives), viewport set to
+// the picture; false with a message when the renderer cannot. May be called again for
+// another size.
+bool OpenFrameTarget(int width, int height, int samples, std::string& error);
+// Resolves the samples of the frame just drawn, if any, and selects it for glReadPixels.
+void BindFrameForReading();
+int FrameWidth();
+int FrameHeight();
+int FrameSamples();
+std::size_t FrameBytes();
 
 // --- Pixel read-back (FrameReader.cpp) ---
 
@@ -143,9 +175,16 @@ int MakeSoundtrackFile(std::string& error);
 
 // --- Encoder (VideoEncoder.cpp) ---
 
-// Starts ffmpeg (found on PATH) reading BGRA frames from a pipe and the soundtrack WAV
-// from `soundtrackFd`, writing `output` (an absolute path, taken as a plain file name
-// whatever it looks like) in the container `format`, or one ffmpeg picks by the name's
+// The x264 settings for a frame size, as --help names them.
+struct EncoderPreset {
+    const char* Preset;
+    int Crf;
+};
+EncoderPreset EncoderPresetFor(int width, int height);
+
+// Starts ffmpeg (found on PATH) reading BGRA frames of FrameWidth() x FrameHeight() from a pipe and
+// the soundtrack WAV from `soundtrackFd`, writing `output` (an absolute path, taken as a plain file
+// name whatever it looks like) in the container `format`, or one ffmpeg picks by the name's
 // extension when `format` is empty.
 bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
                   std::string& error);

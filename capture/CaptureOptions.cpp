@@ -16,12 +16,22 @@ const char* const CaptureUsage =
     "  --end MS         show time to stop at, in ms (default 84000, the end of the show)\n"
     "  --stills T1,T2,…  write PNG pictures of the frames on screen at these show times\n"
     "                   (ms) instead of a video: PATH/still-TTTTT.png\n"
+    "  --size WxH       frame size, both even, up to 3840x2160 (default 640x480); the\n"
+    "                   show's 4:3 picture is centred, black bars fill the rest\n"
+    "                   (1920x1080 gives a 1440 x 1080 picture)\n"
+    "  --samples N      samples per pixel for smooth edges: 1, 2, 4 or 8 (default 1 at\n"
+    "                   640x480, 4 above); refused where the OpenGL renderer does not\n"
+    "                   give exactly N (Mesa's llvmpipe gives 1 or 4)\n"
     "  --scale N        with --stills: shrink the pictures N times (2 gives 320 x 240)\n"
     "  --show-dir DIR   read the show's data/ from DIR instead of the working directory\n"
     "                   (a relative --output stays relative to the working directory)\n"
     "  --quiet          no progress bar\n"
     "  --help           this text\n"
     "  --version        the program's version\n"
+    "\n"
+    "Video: H.264 (libx264, yuv420p) and AAC 192 kb/s in MP4 with the index first\n"
+    "(-movflags +faststart). x264 preset and quality by frame size: up to 640x480\n"
+    "superfast, CRF 18; up to 1920x1080 superfast, CRF 20; larger (4K) superfast, CRF 22.\n"
     "\n"
     "Frame n shows show time n × 1000 ÷ fps. Every frame from 0 is drawn, also before\n"
     "--start and between stills, because the picture show and the shimmer depend on the\n"
@@ -53,6 +63,34 @@ static bool ParseNumber(const char* text, std::uint32_t& value) {
     return true;
 }
 
+// "WxH" with both sides even, from 2 up to 3840 x 2160.
+static bool ParseSize(const std::string& text, int& width, int& height, std::string& why) {
+    const std::size_t x = text.find('x');
+    std::uint32_t w = 0;
+    std::uint32_t h = 0;
+    if (x == std::string::npos || !ParseNumber(text.substr(0, x).c_str(), w) ||
+        !ParseNumber(text.substr(x + 1).c_str(), h)) {
+        why = "is not WIDTHxHEIGHT";
+        return false;
+    }
+    if (w == 0 || h == 0) {
+        why = "has a side of zero";
+        return false;
+    }
+    // 4:2:0 video halves both sides for colour.
+    if (w % 2 != 0 || h % 2 != 0) {
+        why = "has an odd side";
+        return false;
+    }
+    if (w > MaxCaptureWidth || h > MaxCaptureHeight) {
+        why = "is larger than 3840x2160";
+        return false;
+    }
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
+}
+
 static bool ParseTimeList(const std::string& text, std::vector<std::uint32_t>& times) {
     std::size_t begin = 0;
     while (true) {
@@ -77,6 +115,8 @@ enum OptionCode : int {
     EndOption,
     StillsOption,
     ScaleOption,
+    SizeOption,
+    SamplesOption,
     ShowDirOption,
     QuietOption,
     VersionOption,
@@ -89,6 +129,8 @@ static const struct option LongOptions[] = {
     {"end", required_argument, nullptr, EndOption},
     {"stills", required_argument, nullptr, StillsOption},
     {"scale", required_argument, nullptr, ScaleOption},
+    {"size", required_argument, nullptr, SizeOption},
+    {"samples", required_argument, nullptr, SamplesOption},
     {"show-dir", required_argument, nullptr, ShowDirOption},
     {"quiet", no_argument, nullptr, QuietOption},
     {"help", no_argument, nullptr, 'h'},
@@ -166,6 +208,25 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             options.StillScale = static_cast<int>(scale);
             break;
         }
+        case SizeOption: {
+            std::string why;
+            if (!ParseSize(value, options.Width, options.Height, why)) {
+                error = "--size needs WIDTHxHEIGHT, both even, up to 3840x2160: \"" + value +
+                        "\" " + why;
+                return false;
+            }
+            break;
+        }
+        case SamplesOption: {
+            std::uint32_t samples = 0;
+            if (!ParseNumber(value.c_str(), samples) ||
+                (samples != 1 && samples != 2 && samples != 4 && samples != 8)) {
+                error = "--samples needs 1, 2, 4 or 8, not \"" + value + "\"";
+                return false;
+            }
+            options.Samples = static_cast<int>(samples);
+            break;
+        }
         case ShowDirOption:
             if (value.empty()) {
                 error = "--show-dir needs a folder";
@@ -233,6 +294,10 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
                     " ms is past the end of the show (the last frame is before 84000 ms)";
             return false;
         }
+    }
+    if (options.Samples == 0) {
+        // Beyond the window's size the recording is for big screens, where ragged edges show.
+        options.Samples = options.Width == CaptureWidth && options.Height == CaptureHeight ? 1 : 4;
     }
     if (options.Output.empty()) {
         options.Output = options.Stills.empty() ? "larkspur.mp4" : "stills";

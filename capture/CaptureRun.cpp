@@ -60,10 +60,10 @@ static int RecordStills(const CaptureOptions& options) {
     for (std::uint32_t t : options.Stills) {
         lastFrame = std::max(lastFrame, FrameOnScreenAt(t, options.Fps));
     }
-    if (!OpenCaptureScene(error)) {
+    if (!OpenCaptureScene(error, options.Width, options.Height, options.Samples)) {
         return Fail(error);
     }
-    std::vector<std::uint8_t> picture(CaptureFrameBytes);
+    std::vector<std::uint8_t> picture(FrameBytes());
     const auto started = StageClock::now();
     StartProgress(lastFrame + 1, options.Quiet);
     for (std::uint64_t n = 0; n <= lastFrame; ++n) {
@@ -88,11 +88,11 @@ static int RecordStills(const CaptureOptions& options) {
             }
             const int scale = options.StillScale;
             const std::vector<std::uint8_t> small =
-                scale > 1 ? ShrinkPicture(picture.data(), CaptureWidth, CaptureHeight, scale)
+                scale > 1 ? ShrinkPicture(picture.data(), options.Width, options.Height, scale)
                           : std::vector<std::uint8_t>();
             if (!WritePngFile(StillName(options.Output, t),
-                              scale > 1 ? small.data() : picture.data(), CaptureWidth / scale,
-                              CaptureHeight / scale, error)) {
+                              scale > 1 ? small.data() : picture.data(), options.Width / scale,
+                              options.Height / scale, error)) {
                 EndProgress(n);
                 return Fail(error);
             }
@@ -133,15 +133,17 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
         WriteSoundtrack(ShowDataFiles[SongDataFile], FrameSample(first, fps),
                         FrameSample(end, fps) - FrameSample(first, fps), soundtrack, error);
     // A name without an extension tells ffmpeg no container: it gets the usual one.
+    // The encoder reads the frame size from the frame target, so the scene comes first.
+    if (soundtrackWritten &&
+        !OpenCaptureScene(error, options.Width, options.Height, options.Samples)) {
+        close(soundtrack);
+        return Fail(error);
+    }
     const bool started =
         soundtrackWritten && StartEncoder(soundtrack, fps, video.TemporaryPath(),
                                           HasFileExtension(path) ? "" : "mp4", error);
     close(soundtrack); // ffmpeg has its own copy
     if (!started) {
-        return Fail(error);
-    }
-    if (!OpenCaptureScene(error)) {
-        AbandonEncoder();
         return Fail(error);
     }
 

@@ -80,7 +80,7 @@ std::string CheckShowFaces() {
     return {};
 }
 
-bool OpenCaptureScene(std::string& error) {
+bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
     // No screen needed; a video driver named in the environment still wins.
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     SetShowTimeSource([] { return CaptureTime; });
@@ -115,7 +115,7 @@ bool OpenCaptureScene(std::string& error) {
             return false;
         }
     }
-    return true;
+    return OpenFrameTarget(width, height, samples, error);
 }
 
 bool RenderCaptureFrame(std::uint32_t time) {

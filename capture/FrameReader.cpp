@@ -19,6 +19,7 @@ static PFNGLMAPBUFFERPROC MapBuffer = nullptr;
 static PFNGLUNMAPBUFFERPROC UnmapBuffer = nullptr;
 
 static bool ReaderReady = false;
+static std::size_t ReaderBytes = 0; // the frame size the buffers were made for
 static bool UseBuffers = false;
 static GLuint PackBuffers[2] = {};
 static int NextBuffer = 0;
@@ -45,17 +46,26 @@ static bool HasPixelBuffers() {
 }
 
 static void PrepareReader() {
-    if (ReaderReady) {
+    const std::size_t bytes = FrameBytes();
+    if (ReaderReady && ReaderBytes == bytes) {
         return;
     }
+    if (!ReaderReady) {
+        UseBuffers = HasPixelBuffers();
+        if (UseBuffers) {
+            GenBuffers(2, PackBuffers);
+        }
+    }
+    // A new frame size drops any read still in flight: it was of the old size.
     ReaderReady = true;
-    FrameCopy.resize(CaptureFrameBytes);
-    UseBuffers = HasPixelBuffers();
+    ReaderBytes = bytes;
+    Pending[0] = Pending[1] = false;
+    FrameCopy.assign(bytes, 0);
+    FrameCopy.shrink_to_fit();
     if (UseBuffers) {
-        GenBuffers(2, PackBuffers);
         for (GLuint buffer : PackBuffers) {
             BindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-            BufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(CaptureFrameBytes), nullptr,
+            BufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr,
                        GL_STREAM_READ);
         }
         BindBuffer(GL_PIXEL_PACK_BUFFER, 0);
@@ -63,9 +73,10 @@ static void PrepareReader() {
 }
 
 static void CopyFlipped(const std::uint8_t* bottomUp, std::uint8_t* topDown) {
-    const std::size_t row = std::size_t{CaptureWidth} * 4;
-    for (int y = 0; y < CaptureHeight; ++y) {
-        std::memcpy(topDown + static_cast<std::size_t>(CaptureHeight - 1 - y) * row,
+    const std::size_t row = static_cast<std::size_t>(FrameWidth()) * 4;
+    const int height = FrameHeight();
+    for (int y = 0; y < height; ++y) {
+        std::memcpy(topDown + static_cast<std::size_t>(height - 1 - y) * row,
                     bottomUp + static_cast<std::size_t>(y) * row, row);
     }
 }
@@ -73,8 +84,8 @@ static void CopyFlipped(const std::uint8_t* bottomUp, std::uint8_t* topDown) {
 static void ReadInto(void* target) {
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, CaptureWidth, CaptureHeight, GL_BGRA, GL_UNSIGNED_BYTE, target);
+    BindFrameForReading();
+    glReadPixels(0, 0, FrameWidth(), FrameHeight(), GL_BGRA, GL_UNSIGNED_BYTE, target);
 }
 
 // Copies the finished read in buffer `index` out; null when that buffer holds none.
@@ -140,7 +151,8 @@ bool FrameReaderUsesBuffers() {
 }
 
 void ReadFrameNow(std::uint8_t* bgraTopDown) {
-    static std::vector<std::uint8_t> bottomUp(CaptureFrameBytes);
+    static std::vector<std::uint8_t> bottomUp;
+    bottomUp.resize(FrameBytes());
     ReadInto(bottomUp.data());
     CopyFlipped(bottomUp.data(), bgraTopDown);
 }

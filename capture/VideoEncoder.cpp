@@ -3,6 +3,7 @@
 // muxes them with the soundtrack WAV into H.264 + AAC in MP4.
 #include "capture/Capture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -22,6 +23,10 @@ extern char** environ;
 
 // Frames queued between the renderer and the pipe.
 static constexpr std::size_t QueueDepth = 4;
+// 4K frames are 33 MB each: two waiting keep the recorder's memory in bounds.
+static constexpr std::size_t LargeFrameQueueDepth = 2;
+static constexpr std::size_t LargeFrameBytes = std::size_t{16} << 20;
+static std::size_t FrameSize = CaptureFrameBytes;
 
 static pid_t EncoderPid = -1;
 static int EncoderPipe = -1;
@@ -79,6 +84,20 @@ static void WriterLoop() {
 // ffmpeg finds the soundtrack at this descriptor.
 static constexpr int SoundtrackDescriptor = 3;
 
+EncoderPreset EncoderPresetFor(int width, int height) {
+    // The shimmer's new tiling in every frame makes the picture costly to encode;
+    // "superfast" takes half the CPU of "veryfast" for files about 8 % larger. Larger
+    // frames hide finer quantising, and their files would grow with the pixel count.
+    const long pixels = static_cast<long>(width) * height;
+    if (pixels <= 640L * 480) {
+        return {"superfast", 18};
+    }
+    if (pixels <= 1920L * 1080) {
+        return {"superfast", 20};
+    }
+    return {"superfast", 22};
+}
+
 bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
                   std::string& error) {
     // A dead encoder shows up as a failed write, not as a signal that kills us.
@@ -91,7 +110,8 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     // A bigger pipe lets a whole frame wait in the kernel; the default size is fine too.
     fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
 
-    const std::string size = std::to_string(CaptureWidth) + "x" + std::to_string(CaptureHeight);
+    const std::string size = std::to_string(FrameWidth()) + "x" + std::to_string(FrameHeight());
+    const EncoderPreset preset = EncoderPresetFor(FrameWidth(), FrameHeight());
     const std::string rate = std::to_string(fps);
     std::vector<std::string> args = {
         // -xerror: a failed write of the file's end (a full disk) is a failure, not only
@@ -104,11 +124,9 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
         // the descriptor: it has no name).
         "-i", "file:/dev/fd/" + std::to_string(SoundtrackDescriptor), "-map", "0:v:0", "-map",
         "1:a:0",
-        // Plays everywhere: H.264 4:2:0 and AAC, index at the front. The shimmer's new
-        // tiling in every frame makes the picture costly to encode; "superfast" takes half
-        // the CPU of "veryfast" for files about 8 % larger.
-        "-c:v", "libx264", "-preset", "superfast", "-crf", "18", "-pix_fmt", "yuv420p", "-r", rate,
-        "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"};
+        // Plays everywhere: H.264 4:2:0 and AAC, index at the front.
+        "-c:v", "libx264", "-preset", preset.Preset, "-crf", std::to_string(preset.Crf), "-pix_fmt",
+        "yuv420p", "-r", rate, "-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart"};
     if (!format.empty()) {
         args.insert(args.end(), {"-f", format});
     }
@@ -155,8 +173,14 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     WriterFailed = false;
     WaitSeconds = 0;
     CpuSeconds = 0;
-    for (std::size_t i = SpareFrames.size(); i < QueueDepth; ++i) {
-        SpareFrames.emplace_back(CaptureFrameBytes);
+    FrameSize = FrameBytes();
+    for (std::vector<std::uint8_t>& spare : SpareFrames) {
+        spare.resize(FrameSize);
+    }
+    const std::size_t depth = FrameSize > LargeFrameBytes ? LargeFrameQueueDepth : QueueDepth;
+    SpareFrames.resize(std::min(SpareFrames.size(), depth));
+    for (std::size_t i = SpareFrames.size(); i < depth; ++i) {
+        SpareFrames.emplace_back(FrameSize);
     }
     Writer = std::thread(WriterLoop);
     return true;
@@ -176,8 +200,8 @@ bool SubmitFrame(const std::uint8_t* bgraTopDown) {
         frame = std::move(SpareFrames.back());
         SpareFrames.pop_back();
     }
-    frame.resize(CaptureFrameBytes);
-    std::memcpy(frame.data(), bgraTopDown, CaptureFrameBytes);
+    frame.resize(FrameSize);
+    std::memcpy(frame.data(), bgraTopDown, FrameSize);
     {
         std::lock_guard<std::mutex> lock(QueueLock);
         Queue.push_back(std::move(frame));

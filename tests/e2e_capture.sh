@@ -63,6 +63,17 @@ run --fps 20 --stills 15000 --scale 2 --output "$work/small"
 header="$(od -An -tx1 -j16 -N10 "$work/small/still-15000.png" | tr -d ' \n')"
 [ "$header" = "00000140000000f00802" ] || fail "--scale 2 still is not 320 x 240: $header"
 
+# --- A larger size: the same pictures on every run, at that size, smoothed. ---
+run --fps 5 --size 1280x960 --stills 8001,15000 --output "$work/big-a"
+[ "$status" -eq 0 ] || fail "1280x960 stills exited with $status: $(cat "$work/err")"
+run --fps 5 --size 1280x960 --stills 8001,15000 --output "$work/big-b"
+for t in 08001 15000; do
+    cmp -s "$work/big-a/still-$t.png" "$work/big-b/still-$t.png" ||
+        fail "1280x960 still-$t.png differs between runs"
+done
+header="$(od -An -tx1 -j16 -N10 "$work/big-a/still-15000.png" | tr -d ' \n')"
+[ "$header" = "00000500000003c00802" ] || fail "still is not a 1280 x 960 RGB PNG: $header"
+
 # --- The end of the show ends the recording, not the process, with status 0. ---
 if command -v ffmpeg >/dev/null; then
     run --fps 10 --start 83000 --output "$work/end.mp4"
@@ -91,8 +102,13 @@ status=$?
 grep -q "no video encoder" "$work/err" || fail "missing encoder not explained: $(cat "$work/err")"
 [ -e "$work/x.mp4" ] && fail "a failed run left an output file"
 
-run --fps 0
-[ "$status" -eq 2 ] || fail "bad option: status $status"
+for bad in "--fps 0" "--size 641x480" "--size 0x480" "--size 3842x2160" "--size 1920" \
+    "--size 1920x1080x2" "--samples 3"; do
+    # shellcheck disable=SC2086 # the option and its value are two words
+    run $bad
+    [ "$status" -eq 2 ] || fail "bad option $bad: status $status"
+    [ "$(wc -l <"$work/err")" -eq 1 ] || fail "bad option $bad: not one line: $(cat "$work/err")"
+done
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed"; exit 1

@@ -144,6 +144,42 @@ TEST(CaptureOptions, ValuesAreTakenAsTheyStandAndErrorsNameTheWord) {
     }
 }
 
+TEST(CaptureOptions, SizeAndSamples) {
+    std::string error;
+    CaptureOptions big;
+    ASSERT_TRUE(Parse({"--size", "1920x1080"}, big, error)) << error;
+    EXPECT_EQ(big.Width, 1920);
+    EXPECT_EQ(big.Height, 1080);
+    EXPECT_EQ(big.Samples, 4) << "smooth edges by default above the window's size";
+    CaptureOptions plain;
+    ASSERT_TRUE(Parse({"--size=640x480"}, plain, error)) << error;
+    EXPECT_EQ(plain.Samples, 1) << "the default recording stays as it was";
+    CaptureOptions largest;
+    ASSERT_TRUE(Parse({"--size", "3840x2160", "--samples", "2"}, largest, error)) << error;
+    EXPECT_EQ(largest.Samples, 2);
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--size", "641x480"}, "odd"},
+        {{"--size", "640x0"}, "zero"},
+        {{"--size", "3842x2160"}, "larger than 3840x2160"},
+        {{"--size", "3840x2162"}, "larger than 3840x2160"},
+        {{"--size", "640"}, "not WIDTHxHEIGHT"},
+        {{"--size", "640x480x2"}, "not WIDTHxHEIGHT"},
+        {{"--size", "-640x480"}, "not WIDTHxHEIGHT"},
+        {{"--size", "x"}, "not WIDTHxHEIGHT"},
+        {{"--samples", "3"}, "--samples needs 1, 2, 4 or 8"},
+        {{"--samples", "16"}, "--samples needs 1, 2, 4 or 8"},
+        {{"--samples", "0"}, "--samples needs 1, 2, 4 or 8"},
+    };
+    for (const auto& [args, text] : bad) {
+        CaptureOptions o;
+        error.clear();
+        EXPECT_FALSE(Parse(args, o, error)) << args[1];
+        EXPECT_NE(error.find(text), std::string::npos) << args[1] << ": " << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << "one line";
+    }
+}
+
 // --- Stills ---
 
 TEST(CaptureStills, ShrinkAveragesBlocksAndDropsTheRaggedEdge) {
