@@ -81,9 +81,9 @@ static bool Lit(const std::vector<std::uint8_t>& bgra, int width, int x, int y) 
     return bgra[i] != 0 || bgra[i + 1] != 0 || bgra[i + 2] != 0;
 }
 
-// Fills the viewport with white through identity matrices, as far as the projection
-// can reach, and reads the frame back.
-static std::vector<std::uint8_t> ViewportFilled() {
+// Clears the frame and sets up flat white drawing in clip coordinates (the projection
+// is pushed: the caller pops it).
+static void BeginFlatWhite() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -93,6 +93,12 @@ static std::vector<std::uint8_t> ViewportFilled() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_DEPTH_TEST);
     glColor3f(1, 1, 1);
+}
+
+// Fills the viewport with white through identity matrices, as far as the projection
+// can reach, and reads the frame back.
+static std::vector<std::uint8_t> ViewportFilled() {
+    BeginFlatWhite();
     glBegin(GL_QUADS);
     glVertex2f(-1, -1);
     glVertex2f(1, -1);
@@ -152,15 +158,7 @@ TEST(CaptureSize, SamplesSmoothEdges) {
     // A slanted edge: one sample gives only black or white, several give greys between.
     auto greys = [&](int samples) {
         EXPECT_TRUE(OpenFrameTarget(640, 480, samples, error)) << error;
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_TEXTURE_2D);
-        glDisable(GL_DEPTH_TEST);
-        glColor3f(1, 1, 1);
+        BeginFlatWhite();
         glBegin(GL_TRIANGLES);
         glVertex2f(-1, -1);
         glVertex2f(1, -1);
