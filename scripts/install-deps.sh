@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+    # rebuilds of the several build folders (plain, sanitized, fuzz, package) share one cache
+    ccache
     # the Debian package: CPack's dependency scan (file, dpkg-shlibdeps) and its checks
     file dpkg-dev lintian desktop-file-utils appstream
     # libraries the show links
