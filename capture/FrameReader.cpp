@@ -3,6 +3,7 @@
 // and copied out, so the copy never waits for the drawing still in flight. Without
 // pixel buffers the frame is read at once. Rows come back bottom-up and leave top-down.
 #include "capture/Capture.h"
+#include "capture/GlEntries.h"
 
 #include <cstdio>
 #include <cstring>
@@ -36,13 +37,9 @@ static bool HasPixelBuffers() {
     if (major < 2 || (major == 2 && minor < 1)) {
         return false;
     }
-    GenBuffers = reinterpret_cast<PFNGLGENBUFFERSPROC>(SDL_GL_GetProcAddress("glGenBuffers"));
-    BindBuffer = reinterpret_cast<PFNGLBINDBUFFERPROC>(SDL_GL_GetProcAddress("glBindBuffer"));
-    BufferData = reinterpret_cast<PFNGLBUFFERDATAPROC>(SDL_GL_GetProcAddress("glBufferData"));
-    MapBuffer = reinterpret_cast<PFNGLMAPBUFFERPROC>(SDL_GL_GetProcAddress("glMapBuffer"));
-    UnmapBuffer = reinterpret_cast<PFNGLUNMAPBUFFERPROC>(SDL_GL_GetProcAddress("glUnmapBuffer"));
-    return GenBuffers != nullptr && BindBuffer != nullptr && BufferData != nullptr &&
-           MapBuffer != nullptr && UnmapBuffer != nullptr;
+    return LoadGlEntry(GenBuffers, "glGenBuffers") && LoadGlEntry(BindBuffer, "glBindBuffer") &&
+           LoadGlEntry(BufferData, "glBufferData") && LoadGlEntry(MapBuffer, "glMapBuffer") &&
+           LoadGlEntry(UnmapBuffer, "glUnmapBuffer");
 }
 
 static void PrepareReader() {

@@ -4,6 +4,7 @@
 // largest 4:3 rectangle centred in the frame; glClear still clears the whole frame,
 // which leaves the bars black.
 #include "capture/Capture.h"
+#include "capture/GlEntries.h"
 
 #include <cstdio>
 
@@ -49,11 +50,6 @@ PictureRect PictureRectFor(int width, int height) {
     return r;
 }
 
-template <typename T> static bool Load(T& entry, const char* name) {
-    entry = reinterpret_cast<T>(SDL_GL_GetProcAddress(name));
-    return entry != nullptr;
-}
-
 static bool LoadFramebufferCalls() {
     const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
     const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
@@ -66,16 +62,16 @@ static bool LoadFramebufferCalls() {
     if (!core && !extension) {
         return false;
     }
-    return Load(GenFramebuffers, "glGenFramebuffers") &&
-           Load(DeleteFramebuffers, "glDeleteFramebuffers") &&
-           Load(BindFramebuffer, "glBindFramebuffer") &&
-           Load(CheckFramebufferStatus, "glCheckFramebufferStatus") &&
-           Load(FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-           Load(GenRenderbuffers, "glGenRenderbuffers") &&
-           Load(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
-           Load(BindRenderbuffer, "glBindRenderbuffer") &&
-           Load(RenderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
-           Load(BlitFramebuffer, "glBlitFramebuffer");
+    return LoadGlEntry(GenFramebuffers, "glGenFramebuffers") &&
+           LoadGlEntry(DeleteFramebuffers, "glDeleteFramebuffers") &&
+           LoadGlEntry(BindFramebuffer, "glBindFramebuffer") &&
+           LoadGlEntry(CheckFramebufferStatus, "glCheckFramebufferStatus") &&
+           LoadGlEntry(FramebufferRenderbuffer, "glFramebufferRenderbuffer") &&
+           LoadGlEntry(GenRenderbuffers, "glGenRenderbuffers") &&
+           LoadGlEntry(DeleteRenderbuffers, "glDeleteRenderbuffers") &&
+           LoadGlEntry(BindRenderbuffer, "glBindRenderbuffer") &&
+           LoadGlEntry(RenderbufferStorageMultisample, "glRenderbufferStorageMultisample") &&
+           LoadGlEntry(BlitFramebuffer, "glBlitFramebuffer");
 }
 
 static void ReleaseFramebuffers() {

@@ -95,6 +95,19 @@ static void BeginFlatWhite() {
     glColor3f(1, 1, 1);
 }
 
+// Ends what BeginFlatWhite started, puts the show's state back and reads the frame.
+static std::vector<std::uint8_t> EndFlatWhite() {
+    glEnd();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    std::vector<std::uint8_t> pixels(FrameBytes());
+    ReadFrameNow(pixels.data());
+    return pixels;
+}
+
 // Fills the viewport with white through identity matrices, as far as the projection
 // can reach, and reads the frame back.
 static std::vector<std::uint8_t> ViewportFilled() {
@@ -104,14 +117,7 @@ static std::vector<std::uint8_t> ViewportFilled() {
     glVertex2f(1, -1);
     glVertex2f(1, 1);
     glVertex2f(-1, 1);
-    glEnd();
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_TEXTURE_2D);
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glMatrixMode(GL_MODELVIEW);
-    std::vector<std::uint8_t> pixels(FrameBytes());
-    ReadFrameNow(pixels.data());
+    std::vector<std::uint8_t> pixels = EndFlatWhite();
     return pixels;
 }
 
@@ -163,14 +169,7 @@ TEST(CaptureSize, SamplesSmoothEdges) {
         glVertex2f(-1, -1);
         glVertex2f(1, -1);
         glVertex2f(1, 0.7f);
-        glEnd();
-        glEnable(GL_DEPTH_TEST);
-        glEnable(GL_TEXTURE_2D);
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-        std::vector<std::uint8_t> pixels(FrameBytes());
-        ReadFrameNow(pixels.data());
+        std::vector<std::uint8_t> pixels = EndFlatWhite();
         std::size_t n = 0;
         for (std::size_t i = 0; i < pixels.size(); i += 4) {
             n += pixels[i + 1] != 0 && pixels[i + 1] != 255 ? 1 : 0;
