@@ -11,28 +11,21 @@ dir="$(pwd)/build-sanitize"
 # Only what the show needs: the program, its PNG bridge and its media.
 bash scripts/sanitized-build.sh larkspur larkspur-png song pictures
 
+source scripts/sanitizer-reports.sh
 reports="$dir/artifacts/sanitizer"
-mkdir -p "$dir/artifacts"
-rm -f "$reports".*
-export ASAN_OPTIONS="detect_leaks=0:halt_on_error=1:log_path=$reports"
-export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:log_path=$reports"
+sanitizer_logs_at "$reports" 0
 
 status=0
 LARKSPUR_BUILD_DIR="$dir" bash tests/e2e_show_full.sh || status=$?
 
-found=0
-for report in "$reports".*; do
-    [ -e "$report" ] || continue
-    echo "== sanitizer report $report"
-    cat "$report"
-    found=1
-done
+clean=1
+sanitizer_reports_clean "$reports" || clean=0
 if [ "$status" -eq 77 ]; then
     echo "FAIL: the sanitized show could not run (program or media missing)"
     exit 1
 fi
-if [ "$found" -ne 0 ] || [ "$status" -ne 0 ]; then
-    echo "FAIL: sanitized whole-show run (status $status, reports: $found)"
+if [ "$clean" -ne 1 ] || [ "$status" -ne 0 ]; then
+    echo "FAIL: sanitized whole-show run (status $status, reports: $((1 - clean)))"
     exit 1
 fi
 echo "sanitized whole-show run clean"
