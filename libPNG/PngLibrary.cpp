@@ -34,7 +34,7 @@ bool BindPngLibrary() {
 }
 
 bool BindPngLibraryFrom(const char* fileName) {
-    PngLibraryHandle = LoadLibraryA(fileName);
+    PngLibraryHandle = LoadProgramLibrary(fileName);
     if (PngLibraryHandle == nullptr) {
         return false;
     }
