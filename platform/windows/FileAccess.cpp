@@ -9,8 +9,12 @@
 #include "platform/Win32.h"
 
 FileOpenResult OpenRegularFile(const char* name, std::FILE** stream, std::uint64_t* size) {
-    if (name == nullptr || stream == nullptr || size == nullptr || name[0] == '\0') {
+    if (name == nullptr || stream == nullptr || size == nullptr) {
         return FileOpenResult::Refused;
+    }
+    // No name names no file, as on every other system.
+    if (name[0] == '\0') {
+        return FileOpenResult::Missing;
     }
     HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
