@@ -61,9 +61,12 @@ extern const char* const PngEntryNames[PngEntryCount];
 
 // Handle of the loaded library; null when the last binding failed.
 extern HMODULE PngLibraryHandle;
+// An entry's address before it is cast to its own type: a function pointer type that
+// converts to any other without complaint (Windows' FARPROC has a return type).
+using PngEntryAddress = void (*)();
 // Entry addresses in PngEntry order; all null after a binding that failed for want of an
 // entry, so that nothing calls through a partial table.
-extern FARPROC PngEntries[PngEntryCount];
+extern PngEntryAddress PngEntries[PngEntryCount];
 
 // Loads the bridge (one more reference) and looks every entry up again. False when the
 // library cannot be loaded, leaving the table as it was; false too when it lacks an
