@@ -1,6 +1,11 @@
 // The sound output over waveOut. A feeder thread keeps a ring of buffers queued on the
 // device; each time the oldest one finishes, the next one is sounding, and the finished
 // one is mixed again and queued behind the rest. The output lock is our own mutex.
+//
+// The feeder may wake well after a buffer finished (the queue keeps the sound going
+// meanwhile), so the moment a buffer started is worked out from the device's play
+// position rather than taken as the moment the feeder noticed: late wake-ups would
+// otherwise add up and the show would fall behind its music.
 #include "audio/AudioOutput.h"
 
 #include "audio/PlayClock.h"
@@ -8,6 +13,7 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <mutex>
@@ -16,9 +22,9 @@
 
 namespace {
 
-// Eight buffers of about 23 ms: enough queued for a busy system (or Wine's sound
-// server) not to run dry, and the play clock accounts for the queue.
-constexpr int BufferCount = 8;
+// Sixteen buffers of about 23 ms: enough queued for a busy system (or Wine's sound
+// server) not to run dry; the play clock accounts for the queue.
+constexpr int BufferCount = 16;
 constexpr int Channels = 2;
 
 struct WaveOutput {
@@ -30,10 +36,13 @@ struct WaveOutput {
     std::atomic<bool> Stopping{false};
     AudioOutputClient Client;
     std::uint32_t Frames = 0;
-    // Under the lock: whether the buffers have been queued, which one finishes next, and
-    // for each buffer whether the client filled it with song.
+    std::uint32_t Rate = 0;
+    // Under the lock: whether the buffers have been queued, which one finishes next and
+    // the device position at which it started, and for each buffer whether the client
+    // filled it with song.
     bool Started = false;
     int Oldest = 0;
+    std::uint64_t OldestStartFrame = 0;
     std::vector<std::int16_t> Samples;
     WAVEHDR Headers[BufferCount] = {};
     bool HoldsSong[BufferCount] = {};
@@ -55,9 +64,29 @@ void Refill(WaveOutput& output, int index) {
     waveOutWrite(output.Device, &header, sizeof header);
 }
 
-void Sounding(WaveOutput& output, int index, std::int64_t stampNs) {
-    if (output.HoldsSong[index]) {
-        output.Client.Sounding(output.Client.User, output.Frames, stampNs);
+// The steady-clock time at which the oldest buffer began to sound: now, less how far the
+// device has played into it.
+std::int64_t OldestStartStamp(WaveOutput& output) {
+    const std::int64_t now = SteadyNanoseconds();
+    MMTIME position = {};
+    position.wType = TIME_SAMPLES;
+    if (waveOutGetPosition(output.Device, &position, sizeof position) != MMSYSERR_NOERROR ||
+        position.wType != TIME_SAMPLES) {
+        return now;
+    }
+    // The device counts in 32 bits; the difference is right across a wrap.
+    const auto into = static_cast<std::int32_t>(
+        position.u.sample - static_cast<std::uint32_t>(output.OldestStartFrame));
+    if (into <= 0) {
+        return now;
+    }
+    const auto frames = std::min(static_cast<std::uint32_t>(into), output.Frames);
+    return now - static_cast<std::int64_t>(FramesToNanoseconds(frames, output.Rate));
+}
+
+void OldestSounding(WaveOutput& output) {
+    if (output.HoldsSong[output.Oldest]) {
+        output.Client.Sounding(output.Client.User, output.Frames, OldestStartStamp(output));
     }
 }
 
@@ -72,7 +101,8 @@ void Feed(WaveOutput& output) {
         while ((output.Headers[output.Oldest].dwFlags & WHDR_DONE) != 0) {
             const int finished = output.Oldest;
             output.Oldest = (output.Oldest + 1) % BufferCount;
-            Sounding(output, output.Oldest, SteadyNanoseconds());
+            output.OldestStartFrame += output.Frames;
+            OldestSounding(output);
             Refill(output, finished);
         }
     }
@@ -108,6 +138,7 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     }
     output.Client = client;
     output.Frames = bufferFrames;
+    output.Rate = rate;
     output.Samples.assign(static_cast<std::size_t>(BufferCount) * bufferFrames * Channels, 0);
     for (int i = 0; i < BufferCount; ++i) {
         WAVEHDR& header = output.Headers[i];
@@ -120,6 +151,7 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     }
     output.Started = false;
     output.Oldest = 0;
+    output.OldestStartFrame = 0;
     output.Stopping.store(false, std::memory_order_release);
     output.Feeder = std::thread(Feed, std::ref(output));
     return true;
@@ -138,7 +170,7 @@ void StartAudioOutput() {
         Refill(output, i);
     }
     output.Started = true;
-    Sounding(output, output.Oldest, SteadyNanoseconds());
+    OldestSounding(output);
 }
 
 void LockAudioOutput() {
