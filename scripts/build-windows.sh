@@ -22,6 +22,7 @@ if [ -n "${LARKSPUR_WINDOWS_DEPS:-}" ]; then
     [ -f "$deps/.complete" ] || fail "$deps holds no finished library build (.complete is missing)"
 else
     deps=$root/build-windows/deps
+    [ -f scripts/windows/build-libs.sh ] || fail "scripts/windows/build-libs.sh is missing"
     bash scripts/windows/build-libs.sh "$deps"
 fi
 
