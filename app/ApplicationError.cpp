@@ -6,10 +6,7 @@
 #include "app/ApplicationError.h"
 
 #include <cxxabi.h>
-#include <dlfcn.h>
-#include <execinfo.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +14,7 @@
 #include <memory>
 #include <typeinfo>
 
+#include "platform/CallStack.h"
 #include "platform/Win32.h"
 
 std::string ApplicationErrorText(const std::string& kind, const std::string& module,
@@ -49,17 +47,8 @@ static std::string ErrorMessage() {
     }
 }
 
-static std::string FileName(const char* path) {
-    if (path == nullptr || path[0] == '\0') {
-        return "?";
-    }
-    const char* slash = std::strrchr(path, '/');
-    return slash != nullptr ? slash + 1 : path;
-}
-
 static std::string ModuleOf(void* address) {
-    Dl_info info = {};
-    return dladdr(address, &info) != 0 ? FileName(info.dli_fname) : std::string();
+    return ModuleNameOf(address);
 }
 
 // The C++ run-time and the libraries that stand between a throw and terminate.
@@ -78,7 +67,7 @@ static bool IsRunTime(const std::string& module) {
 // (terminate, the throw), then the code that raised the error: the address shown.
 static void FindRaisePoint(void** address, std::string* module) {
     void* frames[64];
-    const int count = backtrace(frames, 64);
+    const int count = CaptureCallStack(frames, 64);
     const std::string own = ModuleOf(reinterpret_cast<void*>(&FindRaisePoint));
     int i = 0;
     while (i < count && ModuleOf(frames[i]) != own) {
@@ -93,7 +82,7 @@ static void FindRaisePoint(void** address, std::string* module) {
     *address = i < count ? frames[i] : nullptr;
     *module = *address != nullptr ? ModuleOf(*address) : std::string();
     if (module->empty()) {
-        *module = FileName(program_invocation_name);
+        *module = ProgramName();
     }
 }
 

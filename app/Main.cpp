@@ -2,10 +2,12 @@
 #include <cstdlib>
 
 #include "app/ApplicationError.h"
+#include "app/FrameStats.h"
 #include "app/RunShow.h"
 #include "platform/StandardStreams.h"
 
 int main() {
+    StartFrameStats();
     KeepStandardStreamsOpen();
     InstallApplicationErrorHandler();
     const int status = RunShow(GetModuleHandleA(nullptr), nullptr, "", SW_SHOW);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/FrameStats.h"
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
@@ -51,8 +52,10 @@ int RunMessageLoop(HWND window) {
                 DispatchMessageA(&msg);
             }
         } else {
+            const std::int64_t started = FrameClockNanoseconds();
             RenderFrame();
             SwapBuffers(WindowDC);
+            CountShownFrame(started);
             if (Keys[VK_ESCAPE] != 0) {
                 SendMessageA(window, WM_CLOSE, 0, 0);
             }

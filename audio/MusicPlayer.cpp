@@ -1,19 +1,18 @@
-// The music player: an SDL audio device at the mixing rate, fed by the audio callback
+// The music player: a sound output at the mixing rate (AudioOutput.h), fed by the mixer
 // from the libopenmpt module that is playing, and the play clock read by the show.
 //
-// Sharing between the main thread and the audio thread: SDL runs the callback with
-// the device lock held, so everything the callback reads (the playing song and its
-// module, the frame count) is changed only under that lock. The play position goes
+// Sharing between the main thread and the audio thread: the output calls the mixer with
+// its lock held, so everything the mixer reads (the playing song and its module, the
+// frame count) is changed only under that lock. The play position goes
 // the other way through a lock-free mark (PlayClock.h), so reading the show time never
 // waits for the callback. The program may end with std::exit from inside a frame while
 // the song plays: all player state lives on the heap and is never destroyed, and an
 // exit hook takes the song away from the callback before static destructors run.
 #include "audio/MusicPlayer.h"
 
+#include "audio/AudioOutput.h"
 #include "audio/PlayClock.h"
 #include "audio/SongFile.h"
-
-#include <SDL.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -31,14 +30,13 @@ struct FMUSIC_MODULE {
 FMUSIC_MODULE* Song = nullptr;
 
 // Frames per callback: about 23 ms at 44100 Hz. The play clock smooths between them.
-static constexpr Uint16 BufferFrames = 1024;
-static constexpr int BytesPerFrame = 2 * static_cast<int>(sizeof(std::int16_t));
+static constexpr std::uint32_t BufferFrames = 1024;
 
 struct PlayerState {
-    SDL_AudioDeviceID Device = 0;
+    bool OutputOpen = false;
     std::uint32_t Rate = 0;
-    // Under the device lock: the song the callback plays and the frames it has handed
-    // over since that song started.
+    // Under the output lock: the song the mixer plays and the frames of it that have
+    // started to sound since that song started.
     FMUSIC_MODULE* Playing = nullptr;
     std::uint64_t FramesHanded = 0;
     // Published by the callback, read by FMUSIC_GetTime.
@@ -72,22 +70,16 @@ static bool IsLiveSong(const FMUSIC_MODULE* module) {
     return module != nullptr && std::find(songs.begin(), songs.end(), module) != songs.end();
 }
 
-// Renders the next buffer. Runs on SDL's audio thread with the device lock held.
-static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
-    if (stream == nullptr || length <= 0) {
-        return;
-    }
-    std::memset(stream, 0, static_cast<std::size_t>(length));
-    PlayerState& player = *static_cast<PlayerState*>(userdata);
-    const std::int64_t stamp = SteadyNanoseconds();
-    const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
+// Renders the next buffer of the playing song. Runs on the output's thread with its lock
+// held.
+static bool MixSong(void* user, std::int16_t* out, std::uint32_t frames) noexcept {
+    PlayerState& player = *static_cast<PlayerState*>(user);
     FMUSIC_MODULE* song = player.Playing;
     if (song == nullptr) {
-        return;
+        return false;
     }
     if (!song->Broken) {
         try {
-            auto* out = reinterpret_cast<std::int16_t*>(stream);
             std::size_t done = 0;
             while (done < frames) {
                 const std::size_t got = song->Module->read_interleaved_stereo(
@@ -100,22 +92,28 @@ static void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcep
         } catch (...) {
             // Nothing may leave the audio thread. Keep time running over silence.
             song->Broken = true;
-            std::memset(stream, 0, static_cast<std::size_t>(length));
+            std::memset(out, 0, frames * 2 * sizeof(std::int16_t));
         }
     }
     // Silence counts too: the show time is the time the song has been playing.
-    PublishPlayMark(player.Mark, PlayMark{player.FramesHanded, frames, stamp});
+    return true;
+}
+
+// A buffer of the song starts to sound: the play clock moves on to it.
+static void SongSounding(void* user, std::uint32_t frames, std::int64_t stampNs) noexcept {
+    PlayerState& player = *static_cast<PlayerState*>(user);
+    PublishPlayMark(player.Mark, PlayMark{player.FramesHanded, frames, stampNs});
     player.FramesHanded += frames;
 }
 
 // Takes the song away from the audio thread; afterwards the callback plays silence.
 static void StopPlaying(PlayerState& player) {
-    if (player.Device == 0 || player.Playing == nullptr) {
+    if (!player.OutputOpen || player.Playing == nullptr) {
         return;
     }
-    SDL_LockAudioDevice(player.Device);
+    LockAudioOutput();
     player.Playing = nullptr;
-    SDL_UnlockAudioDevice(player.Device);
+    UnlockAudioOutput();
 }
 
 // Runs when the program ends through std::exit with the song still playing, before
@@ -128,33 +126,22 @@ static void StopPlayingAtExit() {
 
 signed char FSOUND_Init(int mixRate, int, unsigned int) {
     PlayerState& player = State();
-    if (player.Device != 0) {
+    if (player.OutputOpen) {
         return Fail(FMOD_ERR_BUSY, static_cast<signed char>(0));
     }
     if (mixRate < 8000 || mixRate > 192000) {
         return Fail(FMOD_ERR_INVALID_PARAM, static_cast<signed char>(0));
     }
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        return Fail(FMOD_ERR_INIT, static_cast<signed char>(0));
-    }
-    SDL_AudioSpec wanted{};
-    wanted.freq = mixRate;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = 2;
-    wanted.samples = BufferFrames;
-    wanted.callback = FillAudio;
-    wanted.userdata = &player;
+    AudioOutputClient client;
+    client.Mix = MixSong;
+    client.Sounding = SongSounding;
+    client.User = &player;
     player.Rate = static_cast<std::uint32_t>(mixRate);
-    SDL_AudioSpec obtained{};
-    // No changes allowed: SDL converts to whatever the hardware takes, so the callback
-    // always works at the mixing rate in 16-bit stereo.
-    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (device == 0) {
+    if (!OpenAudioOutput(player.Rate, BufferFrames, client)) {
         player.Rate = 0;
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return Fail(FMOD_ERR_INIT, static_cast<signed char>(0));
     }
-    player.Device = device;
+    player.OutputOpen = true;
     return 1;
 }
 
@@ -164,7 +151,7 @@ int FSOUND_GetError() {
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     PlayerState& player = State();
-    if (player.Device == 0) {
+    if (!player.OutputOpen) {
         return Fail(FMOD_ERR_UNINITIALIZED, static_cast<FMUSIC_MODULE*>(nullptr));
     }
     try {
@@ -182,7 +169,7 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
     PlayerState& player = State();
-    if (player.Device == 0) {
+    if (!player.OutputOpen) {
         return Fail(FMOD_ERR_UNINITIALIZED, static_cast<signed char>(0));
     }
     if (!IsLiveSong(module)) {
@@ -192,7 +179,7 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
         // Installed now, after the decoder's own statics exist, so that it runs first.
         player.ExitHookInstalled = std::atexit(StopPlayingAtExit) == 0;
     }
-    SDL_LockAudioDevice(player.Device);
+    LockAudioOutput();
     bool rewound = true;
     try {
         module->Module->set_position_order_row(0, 0);
@@ -206,11 +193,11 @@ signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
         PublishPlayMark(player.Mark, PlayMark{});
         player.HighestNs.store(0, std::memory_order_relaxed);
     }
-    SDL_UnlockAudioDevice(player.Device);
+    UnlockAudioOutput();
     if (!rewound) {
         return Fail(FMOD_ERR_PLAY, static_cast<signed char>(0));
     }
-    SDL_PauseAudioDevice(player.Device, 0);
+    StartAudioOutput();
     return 1;
 }
 
@@ -241,15 +228,13 @@ signed char FMUSIC_FreeSong(FMUSIC_MODULE* module) {
 
 void FSOUND_Close() {
     PlayerState& player = State();
-    if (player.Device == 0) {
+    if (!player.OutputOpen) {
         return;
     }
     StopPlaying(player);
-    // Waits for the audio thread to finish.
-    SDL_CloseAudioDevice(player.Device);
-    player.Device = 0;
+    CloseAudioOutput();
+    player.OutputOpen = false;
     player.Rate = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void SetShowTimeSource(std::function<std::uint32_t()> source) {

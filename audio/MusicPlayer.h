@@ -1,6 +1,6 @@
 // The music player: sound output, the song, its play position, and the texts of
 // the player's error codes. Shaped like the classic FSOUND/FMUSIC calls; served by
-// libopenmpt for module playback and SDL2 for audio output.
+// libopenmpt for module playback and SDL2 (waveOut on Windows) for audio output.
 #pragma once
 
 #include <cstdint>

@@ -3,14 +3,12 @@
 #include "audio/SongFile.h"
 
 #include "audio/MusicPlayer.h"
+#include "platform/FileAccess.h"
 
-#include <cerrno>
-#include <fcntl.h>
+#include <cstdio>
 #include <new>
 #include <ostream>
 #include <streambuf>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 // Larger than any tracker module; a bigger file is not one we mean to play.
@@ -32,37 +30,32 @@ static std::ostream& QuietLog() {
 
 // Reads the whole of a regular file into `data`.
 static int ReadWholeFile(const char* name, std::vector<unsigned char>& data) {
-    // Non-blocking, so that a named pipe in the song's place cannot hang the start.
-    const int fd = ::open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? FMOD_ERR_FILE_NOTFOUND : FMOD_ERR_FILE_BAD;
+    std::FILE* file = nullptr;
+    std::uint64_t size = 0;
+    switch (OpenRegularFile(name, &file, &size)) {
+    case FileOpenResult::Opened:
+        break;
+    case FileOpenResult::Missing:
+        return FMOD_ERR_FILE_NOTFOUND;
+    case FileOpenResult::Refused:
+        return FMOD_ERR_FILE_BAD;
     }
     int code = FMOD_ERR_NONE;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-        static_cast<std::uint64_t>(info.st_size) > MaxSongBytes) {
+    if (size > MaxSongBytes) {
         code = FMOD_ERR_FILE_BAD;
     } else {
         try {
-            data.resize(static_cast<std::size_t>(info.st_size));
+            data.resize(static_cast<std::size_t>(size));
         } catch (const std::bad_alloc&) {
             code = FMOD_ERR_MEMORY;
         }
-        std::size_t done = 0;
-        while (code == FMOD_ERR_NONE && done < data.size()) {
-            const ssize_t got = ::read(fd, data.data() + done, data.size() - done);
-            if (got < 0 && errno == EINTR) {
-                continue;
-            }
-            if (got <= 0) {
-                // A read error, or the file shrank while we read it.
-                code = FMOD_ERR_FILE_BAD;
-                break;
-            }
-            done += static_cast<std::size_t>(got);
+        // A short read is a read error, or the file shrank while we read it.
+        if (code == FMOD_ERR_NONE && !data.empty() &&
+            std::fread(data.data(), 1, data.size(), file) != data.size()) {
+            code = FMOD_ERR_FILE_BAD;
         }
     }
-    ::close(fd);
+    std::fclose(file);
     return code;
 }
 

@@ -18,7 +18,7 @@ constexpr bool EntryNeeded[PngEntryCount] = {
 } // namespace
 
 HMODULE PngLibraryHandle = nullptr;
-FARPROC PngEntries[PngEntryCount] = {};
+PngEntryAddress PngEntries[PngEntryCount] = {};
 
 bool PngEntriesBound() {
     for (int entry = 0; entry < PngEntryCount; ++entry) {
@@ -34,12 +34,13 @@ bool BindPngLibrary() {
 }
 
 bool BindPngLibraryFrom(const char* fileName) {
-    PngLibraryHandle = LoadLibraryA(fileName);
+    PngLibraryHandle = LoadProgramLibrary(fileName);
     if (PngLibraryHandle == nullptr) {
         return false;
     }
     for (int entry = 0; entry < PngEntryCount; ++entry) {
-        PngEntries[entry] = GetProcAddress(PngLibraryHandle, PngEntryNames[entry]);
+        PngEntries[entry] = reinterpret_cast<PngEntryAddress>(
+            GetProcAddress(PngLibraryHandle, PngEntryNames[entry]));
     }
     if (PngEntriesBound()) {
         return true;
@@ -47,7 +48,7 @@ bool BindPngLibraryFrom(const char* fileName) {
     // A library without an entry the reader calls is no PNG library: nothing is bound.
     FreeLibrary(PngLibraryHandle);
     PngLibraryHandle = nullptr;
-    for (FARPROC& address : PngEntries) {
+    for (PngEntryAddress& address : PngEntries) {
         address = nullptr;
     }
     return false;

@@ -5,8 +5,13 @@
 #include "platform/DynamicLibrary.h"
 
 // Our bridge library: it provides png_open_file and png_close_file and, being linked
-// against libpng, makes libpng's own entries reachable from its handle.
+// against libpng, makes libpng's own entries reachable from its handle. On Windows the
+// bridge holds libpng itself and exports its entries under their own names.
+#if defined(_WIN32)
+inline constexpr const char* PngLibraryFileName = "libpng.dll";
+#else
 inline constexpr const char* PngLibraryFileName = "liblarkspur-png.so";
+#endif
 
 // Every entry of the binding, listed once: X(slot, name, needed). The 28 entries of the
 // table come first, in table order; two entries of libpng that the reader needs follow:
@@ -56,9 +61,12 @@ extern const char* const PngEntryNames[PngEntryCount];
 
 // Handle of the loaded library; null when the last binding failed.
 extern HMODULE PngLibraryHandle;
+// An entry's address before it is cast to its own type: a function pointer type that
+// converts to any other without complaint (Windows' FARPROC has a return type).
+using PngEntryAddress = void (*)();
 // Entry addresses in PngEntry order; all null after a binding that failed for want of an
 // entry, so that nothing calls through a partial table.
-extern FARPROC PngEntries[PngEntryCount];
+extern PngEntryAddress PngEntries[PngEntryCount];
 
 // Loads the bridge (one more reference) and looks every entry up again. False when the
 // library cannot be loaded, leaving the table as it was; false too when it lacks an

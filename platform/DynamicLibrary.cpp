@@ -56,3 +56,7 @@ BOOL FreeLibrary(HMODULE module) {
     }
     return ::dlclose(module) == 0 ? TRUE : FALSE;
 }
+
+HMODULE LoadProgramLibrary(const char* fileName) {
+    return LoadLibraryA(fileName);
+}

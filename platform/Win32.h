@@ -4,8 +4,24 @@
 // a window procedure, a message queue polled with PeekMessage, a device context
 // and a WGL rendering context. On Linux these calls are served by SDL2; the records
 // and constants keep their Win32 values so the shell code reads as it would there.
-// Each call below notes what it keeps of Win32 and what it drops.
+// Each call below notes what it keeps of Win32 and what it drops. On Windows the same
+// names are the system's own, so this header only brings in the system's headers.
 #pragma once
+
+#if defined(_WIN32)
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#else
 
 #include <cstddef>
 #include <cstdint>
@@ -295,3 +311,5 @@ const char* PlatformFailureReason();
 // starts ("SwapBuffers", "wglDeleteContext", ...). Null clears it.
 using PlatformCallObserver = void (*)(const char* call);
 void SetPlatformCallObserver(PlatformCallObserver observer);
+
+#endif

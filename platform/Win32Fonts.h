@@ -1,11 +1,13 @@
 // Win32-shaped outline fonts: a font description selected into a device context,
 // and 3D glyph display lists built from it, over FreeType, fontconfig and the GLU
-// tessellator.
+// tessellator. On Windows they are the system's own (gdi32 and opengl32).
 #pragma once
 
 #include <string>
 
 #include "platform/Win32.h"
+
+#if !defined(_WIN32)
 
 constexpr int FW_BOLD = 700;
 constexpr DWORD ANSI_CHARSET = 0;
@@ -51,6 +53,9 @@ std::string FontFaceFile(HFONT font);
 // The Unicode character the font draws for a byte code (for a face with its own symbol
 // map, the code itself); 0 where the code stands for nothing.
 char32_t FontCharacterOfCode(HFONT font, unsigned code);
+
+#endif
+
 // Chordal deviation 0 asks for the finest approximation: curves are flattened so that no
 // chord strays farther than this many em from its curve. The largest glyphs the show
 // draws stand four units in front of the eye, about 145 pixels to the em, where this is

@@ -8,6 +8,8 @@ packages=(
     build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
     # rebuilds of the several build folders (plain, sanitized, fuzz, package) share one cache
     ccache
+    # the Windows build's download is a zip
+    zip
     # the Debian package: CPack's dependency scan (file, dpkg-shlibdeps) and its checks
     file dpkg-dev lintian desktop-file-utils appstream
     # libraries the show links

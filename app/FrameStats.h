@@ -1,0 +1,38 @@
+// Frame statistics of the live show, for measuring it: when LARKSPUR_FRAME_STATS names a
+// file, one line is written to it as the program ends:
+//   frames F in S s (X fps), first frame N ms after start
+// F frames were shown in S seconds, from the start of the first to the end of the last;
+// N is the time from the program's start to the end of the first. Without the variable
+// nothing is written, and nothing else changes either way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct FrameStats {
+    std::int64_t StartNs = 0;
+    std::uint64_t Frames = 0;
+    // Steady-clock times; meaningful once a frame has been counted.
+    std::int64_t FirstStartedNs = 0;
+    std::int64_t FirstShownNs = 0;
+    std::int64_t LastShownNs = 0;
+};
+
+// Counts one frame that began at startedNs and was on screen at shownNs.
+void CountFrame(FrameStats& stats, std::int64_t startedNs, std::int64_t shownNs);
+// The line for the statistics, with its newline; empty while no frame has been counted.
+std::string FrameStatsLine(const FrameStats& stats);
+
+// --- The program's own statistics ---
+
+// Called first thing in main: notes the start, and when the variable names a file,
+// arranges for the line to be written there when the program ends through exit (the
+// natural end, Escape, a close). A failure to write is not the show's concern.
+void StartFrameStats();
+// The steady clock, for the message loop's frame times.
+std::int64_t FrameClockNanoseconds();
+// Counts a frame of the program.
+void CountShownFrame(std::int64_t startedNs);
+// Writes the program's line to `path`, replacing the file; false when it cannot, or when
+// there is no frame to report.
+bool WriteFrameStats(const char* path);

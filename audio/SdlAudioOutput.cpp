@@ -1,0 +1,99 @@
+// The sound output over an SDL audio device. SDL runs the callback on its audio thread
+// with the device lock held, which is the output lock.
+#include "audio/AudioOutput.h"
+
+#include "audio/PlayClock.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+namespace {
+
+struct SdlOutput {
+    SDL_AudioDeviceID Device = 0;
+    AudioOutputClient Client;
+};
+
+// Never destroyed: the program may end while the device still runs.
+SdlOutput& Output() {
+    static SdlOutput* const output = new SdlOutput;
+    return *output;
+}
+
+constexpr int BytesPerFrame = 2 * static_cast<int>(sizeof(std::int16_t));
+
+void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
+    if (stream == nullptr || length <= 0) {
+        return;
+    }
+    std::memset(stream, 0, static_cast<std::size_t>(length));
+    const AudioOutputClient& client = static_cast<SdlOutput*>(userdata)->Client;
+    // The device asks for this buffer now: the moment it starts to sound, as far as the
+    // play clock is concerned.
+    const std::int64_t stamp = SteadyNanoseconds();
+    const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
+    if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
+        client.Sounding(client.User, frames, stamp);
+    }
+}
+
+} // namespace
+
+bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
+                     const AudioOutputClient& client) {
+    SdlOutput& output = Output();
+    if (output.Device != 0 || client.Mix == nullptr || client.Sounding == nullptr) {
+        return false;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        return false;
+    }
+    output.Client = client;
+    SDL_AudioSpec wanted{};
+    wanted.freq = static_cast<int>(rate);
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = 2;
+    wanted.samples = static_cast<Uint16>(bufferFrames);
+    wanted.callback = FillAudio;
+    wanted.userdata = &output;
+    SDL_AudioSpec obtained{};
+    // No changes allowed: SDL converts to whatever the hardware takes, so the callback
+    // always works at the mixing rate in 16-bit stereo.
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (device == 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    output.Device = device;
+    return true;
+}
+
+void StartAudioOutput() {
+    if (Output().Device != 0) {
+        SDL_PauseAudioDevice(Output().Device, 0);
+    }
+}
+
+void LockAudioOutput() {
+    if (Output().Device != 0) {
+        SDL_LockAudioDevice(Output().Device);
+    }
+}
+
+void UnlockAudioOutput() {
+    if (Output().Device != 0) {
+        SDL_UnlockAudioDevice(Output().Device);
+    }
+}
+
+void CloseAudioOutput() {
+    SdlOutput& output = Output();
+    if (output.Device == 0) {
+        return;
+    }
+    // Waits for the audio thread to finish.
+    SDL_CloseAudioDevice(output.Device);
+    output.Device = 0;
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}

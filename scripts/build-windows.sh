@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the Windows show from a clean clone, in one go:
+#   build-windows/deps/               the libraries, from Debian's source packages
+#   build/data/                       the song and pictures, by the Linux build's generators
+#   build-windows/                    larkspur.exe and libpng.dll, cross-built with MinGW-w64
+#   build-windows/larkspur-win64.zip  both, with data/, at the zip's top level
+# A prefix built elsewhere can stand in for the first step:
+#   LARKSPUR_WINDOWS_DEPS=/path/to/deps bash scripts/build-windows.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+fail() {
+    echo "build-windows: $*" >&2
+    exit 1
+}
+
+bash scripts/install-deps.sh
+
+if [ -n "${LARKSPUR_WINDOWS_DEPS:-}" ]; then
+    deps=$(realpath "$LARKSPUR_WINDOWS_DEPS")
+    [ -f "$deps/.complete" ] || fail "$deps holds no finished library build (.complete is missing)"
+else
+    deps=$root/build-windows/deps
+    [ -f scripts/windows/build-libs.sh ] || fail "scripts/windows/build-libs.sh is missing"
+    bash scripts/windows/build-libs.sh "$deps"
+fi
+
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+# The media are made on this machine, by the same generators as the Linux build's.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_WERROR=ON \
+    "${launcher[@]}" >/dev/null
+cmake --build build --target pictures song
+
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_WERROR=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DLARKSPUR_WINDOWS_DEPS="$deps" "${launcher[@]}" >/dev/null
+cmake --build build-windows --target larkspur larkspur-png
+
+# The zip must run on a bare Windows: nothing may be imported but the system's own DLLs.
+system_dlls=" kernel32.dll user32.dll gdi32.dll opengl32.dll glu32.dll winmm.dll msvcrt.dll "
+for binary in build-windows/larkspur.exe build-windows/libpng.dll; do
+    while read -r dll; do
+        lower=$(echo "$dll" | tr '[:upper:]' '[:lower:]')
+        case "$system_dlls" in
+        *" $lower "*) ;;
+        *) fail "$binary imports $dll, which Windows does not provide" ;;
+        esac
+    done < <(x86_64-w64-mingw32-objdump -p "$binary" | sed -n 's/^\s*DLL Name: //p')
+done
+
+stage=build-windows/zip
+rm -rf "$stage" build-windows/larkspur-win64.zip
+mkdir -p "$stage/data"
+x86_64-w64-mingw32-strip -o "$stage/larkspur.exe" build-windows/larkspur.exe
+x86_64-w64-mingw32-strip -o "$stage/libpng.dll" build-windows/libpng.dll
+for file in d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg theme.xm; do
+    [ -f "build/data/$file" ] || fail "build/data/$file was not made"
+    cp "build/data/$file" "$stage/data/"
+done
+(cd "$stage" && zip -q -X -r ../larkspur-win64.zip larkspur.exe libpng.dll data)
+echo "build-windows: $root/build-windows/larkspur-win64.zip"

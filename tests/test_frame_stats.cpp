@@ -1,0 +1,119 @@
+// The frame statistics line: its figures and format, and that the program writes it when
+// it ends through exit, only when asked to.
+#include <gtest/gtest.h>
+
+#include "app/FrameStats.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t Ms = 1'000'000;
+
+struct Frame {
+    std::int64_t StartedMs;
+    std::int64_t ShownMs;
+};
+
+std::string LineFor(std::int64_t startMs, std::initializer_list<Frame> frames) {
+    FrameStats stats;
+    stats.StartNs = startMs * Ms;
+    for (const Frame& frame : frames) {
+        CountFrame(stats, frame.StartedMs * Ms, frame.ShownMs * Ms);
+    }
+    return FrameStatsLine(stats);
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+fs::path TempFile(const char* name) {
+    const fs::path path = fs::temp_directory_path() /
+                          (std::string("larkspur-") + name + "-" + std::to_string(getpid()));
+    fs::remove(path);
+    return path;
+}
+
+} // namespace
+
+TEST(FrameStats, LineCountsFromTheFirstFrameStartToTheLastFrameShown) {
+    // Three frames between 1.2 s and 3.2 s; the program started at 1.0 s and the first
+    // frame was on screen 250 ms later.
+    EXPECT_EQ(LineFor(1000, {{1200, 1250}, {2000, 2100}, {3100, 3200}}),
+              "frames 3 in 2.0 s (1.5 fps), first frame 250 ms after start\n");
+    // One decimal for seconds and rate, whole milliseconds (cut, not rounded) for the first.
+    EXPECT_EQ(LineFor(0, {{1234, 1300}, {20000, 84000}}),
+              "frames 2 in 82.8 s (0.0 fps), first frame 1300 ms after start\n");
+}
+
+TEST(FrameStats, RateOfALongRun) {
+    FrameStats stats;
+    stats.StartNs = 0;
+    // 5000 frames of 16.792 ms each from 400 ms on: 83.96 s, 59.55 frames a second.
+    std::int64_t at = 400 * Ms;
+    for (int i = 0; i < 5000; ++i) {
+        CountFrame(stats, at, at + 16'792'000);
+        at += 16'792'000;
+    }
+    EXPECT_EQ(FrameStatsLine(stats),
+              "frames 5000 in 84.0 s (59.6 fps), first frame 416 ms after start\n");
+}
+
+TEST(FrameStats, NoFramesNoLine) {
+    EXPECT_EQ(LineFor(0, {}), "");
+    // A frame that took no time at all gives no infinite rate.
+    EXPECT_EQ(LineFor(0, {{5, 5}}), "frames 1 in 0.0 s (0.0 fps), first frame 5 ms after start\n");
+}
+
+TEST(FrameStatsDeathTest, ProgramWritesItsLineWhenItExits) {
+    const fs::path path = TempFile("stats");
+    EXPECT_EXIT(
+        {
+            setenv("LARKSPUR_FRAME_STATS", path.c_str(), 1);
+            StartFrameStats();
+            for (int i = 0; i < 3; ++i) {
+                CountShownFrame(FrameClockNanoseconds());
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const std::string line = ReadAll(path);
+    EXPECT_TRUE(std::regex_match(
+        line,
+        std::regex(R"(frames 3 in \d+\.\d s \(\d+\.\d fps\), first frame \d+ ms after start\n)")))
+        << line;
+    fs::remove(path);
+}
+
+TEST(FrameStatsDeathTest, NothingIsWrittenUnasked) {
+    const fs::path path = TempFile("unasked");
+    // Without the variable, and with it but before any frame: no file either way.
+    EXPECT_EXIT(
+        {
+            unsetenv("LARKSPUR_FRAME_STATS");
+            StartFrameStats();
+            CountShownFrame(FrameClockNanoseconds());
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+            setenv("LARKSPUR_FRAME_STATS", path.c_str(), 1);
+            StartFrameStats();
+            std::exit(1);
+        },
+        ::testing::ExitedWithCode(1), "");
+    EXPECT_FALSE(fs::exists(path));
+}
