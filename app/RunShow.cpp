@@ -13,6 +13,7 @@
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
+#include "platform/DisplayGuard.h"
 #include "show/RenderFrame.h"
 
 static void ShowSoundError(const char* what) {
@@ -94,7 +95,9 @@ int RunShow(HINSTANCE instance, HINSTANCE, const char*, int) {
     displayMode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
     displayMode.dmPelsWidth = ShowWindowWidth;
     displayMode.dmPelsHeight = ShowWindowHeight;
-    ChangeDisplaySettingsA(&displayMode, CDS_FULLSCREEN);
+    if (ChangeDisplaySettingsA(&displayMode, CDS_FULLSCREEN) == DISP_CHANGE_SUCCESSFUL) {
+        RestoreDisplayModeAtExit();
+    }
 
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);

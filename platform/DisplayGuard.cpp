@@ -131,3 +131,7 @@ void StopDisplayGuard() {
     Reap(GuardianPid, false);
     GuardianPid = -1;
 }
+
+void RestoreDisplayModeAtExit() {
+    // The guardian started by the mode change gives the layout back however we end.
+}

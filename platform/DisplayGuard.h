@@ -9,3 +9,8 @@ void StartDisplayGuard(int width, int height);
 
 // The show gave the mode back itself: the guardian checks, finds nothing to do and ends.
 void StopDisplayGuard();
+
+// Called after the show switched the display itself: makes sure an ordinary process exit
+// (the show's natural end leaves through exit()) gives the mode back too. On Linux the
+// guardian already covers every way of ending; on Windows a handler at exit does it.
+void RestoreDisplayModeAtExit();
