@@ -129,8 +129,10 @@ brightness() {
 }
 
 # A frame statistics line, "frames F in S s (X fps), first frame N ms after start", as
-# "F S X N"; nothing when the line is not of that form.
+# "F S X N"; nothing when the file has no line of that form. A Windows program's text
+# file ends its line with CR LF.
 read_frame_stats() {
-    sed -n 's/^frames \([0-9][0-9]*\) in \([0-9][0-9]*\.[0-9]\) s (\([0-9][0-9]*\.[0-9]\) fps), first frame \([0-9][0-9]*\) ms after start$/\1 \2 \3 \4/p' \
-        "$1" 2>/dev/null | head -1
+    [ -f "$1" ] || return 0
+    tr -d '\r' <"$1" | sed -n 's/^frames \([0-9][0-9]*\) in \([0-9][0-9]*\.[0-9]\) s (\([0-9][0-9]*\.[0-9]\) fps), first frame \([0-9][0-9]*\) ms after start$/\1 \2 \3 \4/p' |
+        head -1
 }
