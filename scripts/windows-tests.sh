@@ -11,7 +11,10 @@ set -uo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 tests="$here/../tests/windows"
 
-[ $# -ge 1 ] && [ $# -le 2 ] || { sed -n '2,6s/^# \{0,1\}//p' "$0" >&2; exit 2; }
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+    sed -n '2,6s/^# \{0,1\}//p' "$0" >&2
+    exit 2
+fi
 [ -f "$1" ] || { echo "windows-tests: no zip at $1" >&2; exit 2; }
 zip="$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"
 LINUX_BUILD="$(cd "${2:-build}" 2>/dev/null && pwd)" || LINUX_BUILD="${2:-build}"
@@ -25,7 +28,6 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 begin=$SECONDS
 passed=0
 failed=0
-lines=()
 
 report() { # NAME TIME-TEXT: prints the test's verdict from its file and counts it
     local name="$1" took="$2" result
@@ -93,14 +95,14 @@ run whole_show.sh 240 display_mode sound_pulse whole_show frame_stats
 run linux_show.sh 180 linux_show
 
 timing_row() { # LABEL STATS-FILE WINDOW-FILE
-    local figures frames seconds fps first window
+    local figures frames fps first window
     figures="$(sed -n '1p' "$2" 2>/dev/null)"
     window="$(cat "$3" 2>/dev/null)"
     if [ -z "$figures" ]; then
         printf '%-8s %12s %9s %9s %16s\n' "$1" "-" "-" "-" "${window:--}${window:+ s}"
         return
     fi
-    read -r frames seconds fps first <<<"$figures"
+    read -r frames _ fps first <<<"$figures"
     printf '%-8s %9s ms %9s %9s %16s\n' "$1" "$first" "$fps" "$frames" "${window:--}${window:+ s}"
 }
 echo "timings (same run, same kind of server; start-up = first frame after entry to main)"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the Windows tests (sourced, not run; scripts/windows-tests.sh runs them). Each
 # test writes its verdict to $RESULTS/NAME: "PASS", "FAIL reason" or "SKIP reason". A test
 # with no verdict file has failed, so a script that stops early can never pass.

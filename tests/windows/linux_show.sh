@@ -16,9 +16,9 @@ STARTED="$(now)"
     >"$RESULTS/$TEST.stdout" 2>"$RESULTS/$TEST.stderr" </dev/null &
 SHOW_PID=$!
 on_exit "kill -KILL $SHOW_PID 2>/dev/null"
-id="$(show_window)"
+show_window >/dev/null
 appeared="$(now)"
-echo "$(awk "BEGIN { printf \"%.1f\", $appeared - $STARTED }")" >"$RESULTS/linux.window"
+awk "BEGIN { printf \"%.1f\n\", $appeared - $STARTED }" >"$RESULTS/linux.window"
 wait_for_show 110
 seconds="$(since "$appeared")"
 echo "the show ended with status $STATUS, $seconds s after its window appeared"

@@ -37,9 +37,9 @@ on_exit "end_process $recorder"
 sleep 0.5
 stats="$RESULTS/wine-stats.txt"
 LIMIT=130 start_wine_show LARKSPUR_FRAME_STATS="$(windows_path "$stats")"
-id="$(show_window)"
+show_window >/dev/null
 appeared="$(now)"
-echo "$(awk "BEGIN { printf \"%.1f\", $appeared - $STARTED }")" >"$RESULTS/wine.window"
+awk "BEGIN { printf \"%.1f\n\", $appeared - $STARTED }" >"$RESULTS/wine.window"
 echo "window seen $(cat "$RESULTS/wine.window") s after the launch"
 
 if [ "$ON_XORG" = 1 ]; then
