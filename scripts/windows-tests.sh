@@ -56,7 +56,7 @@ run() { # SCRIPT LIMIT NAME...
 }
 
 missing=""
-for tool in wine wineboot wineserver unzip Xvfb xwininfo xdotool xwd convert pulseaudio parec pactl \
+for tool in wine wineboot wineserver cmake Xvfb xwininfo xdotool xwd convert pulseaudio parec pactl \
     x86_64-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
@@ -68,7 +68,7 @@ fi
 
 rm -rf "$beside/wine-tests"
 mkdir -p "$SHOW_DIR" "$RESULTS"
-unzip -q "$zip" -d "$SHOW_DIR" || { echo "FAIL setup: $zip does not unpack"; exit 1; }
+(cd "$SHOW_DIR" && cmake -E tar xf "$zip") || { echo "FAIL setup: $zip does not unpack"; exit 1; }
 
 # The prefix is made once and marked ready last, so one left half made is made again.
 if [ ! -f "$WINEPREFIX/.larkspur-ready" ]; then

@@ -129,6 +129,21 @@ brightness() {
         echo "0 0"
 }
 
+# How alike two pictures are, as the normalised cross-correlation of their grey levels
+# at 640 x 480: near 1 for the same picture at any brightness, near 0 for unrelated ones.
+likeness() {
+    local a b figure=""
+    a="$(mktemp --suffix=.png)"
+    b="$(mktemp --suffix=.png)"
+    # compare's status says "they differ", which is not a failure here.
+    if convert "$1" -resize '640x480!' -colorspace Gray "$a" &&
+        convert "$2" -resize '640x480!' -colorspace Gray "$b"; then
+        figure="$(compare -metric NCC "$a" "$b" null: 2>&1 || true)"
+    fi
+    rm -f "$a" "$b"
+    if [[ "$figure" =~ ^-?[0-9.]+(e[-+]?[0-9]+)?$ ]]; then echo "$figure"; else echo 0; fi
+}
+
 # A frame statistics line, "frames F in S s (X fps), first frame N ms after start", as
 # "F S X N"; nothing when the file has no line of that form. A Windows program's text
 # file ends its line with CR LF.
