@@ -91,7 +91,7 @@ run zip_contents.sh 60 zip_contents
 run window_escape.sh 120 window_escape
 run song_missing.sh 120 song_missing
 # One whole show under Wine serves three tests; then the Linux show on the same servers.
-run whole_show.sh 240 display_mode sound_pulse whole_show frame_stats
+run whole_show.sh 300 display_mode sound_pulse whole_show frame_stats
 run linux_show.sh 180 linux_show
 
 timing_row() { # LABEL STATS-FILE WINDOW-FILE
