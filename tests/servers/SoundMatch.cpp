@@ -203,9 +203,13 @@ int main(int argc, char** argv) {
                         static_cast<double>(heard.size() - heardStart) / CompareRate, seconds);
             return 1;
         }
-        // A piece that matched nothing well says nothing about where the next one is.
+        // A piece that matched nothing well says nothing about where the next one is. The
+        // narrow search waits for a near-perfect match: what is left of a damaged opening
+        // can match a place close to the right one fairly well.
         if (best > 0.9) {
             drift = bestLag;
+        }
+        if (best > 0.97) {
             anchored = true;
         }
         const std::size_t from = static_cast<std::size_t>(nominal + bestLag);
