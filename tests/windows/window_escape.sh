@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# larkspur.exe under Wine on a virtual screen: a window titled "Larkspur" appears, a title
-# picture is on screen in its first seconds, and Escape ends the show with status 0.
+# larkspur.exe under Wine on a virtual screen: a window titled "Larkspur" appears, 640 x 480
+# at the top left, a title picture is on screen in its first seconds, and Escape ends the
+# show with status 0.
 set -euo pipefail
 TEST=window_escape
 source "$(dirname "$0")/common.sh"
@@ -9,6 +10,11 @@ start_servers
 start_wine_show
 id="$(show_window)"
 appeared="$(now)"
+# The borderless pop-up covers the screen from its top left corner, as on Linux.
+info="$(xwininfo -id "$id")"
+for want in "Width: 640" "Height: 480" "Absolute upper-left X:  0" "Absolute upper-left Y:  0"; do
+    grep -q "$want" <<<"$info" || fail "the window is not 640 x 480 at 0, 0: $(grep -E 'Width|Height|Absolute' <<<"$info" | tr -s ' \n' ' ')"
+done
 # The title pictures pulse up from black for the first 10 s of show time. How far the
 # show's clock has run when its window is seen varies with the machine's load, more
 # under Wine, so several shots up to about 6 s in; one of them must be a title picture:
