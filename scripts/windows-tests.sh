@@ -56,7 +56,7 @@ run() { # SCRIPT LIMIT NAME...
 }
 
 missing=""
-for tool in wine wineboot wineserver cmake Xvfb xwininfo xdotool xwd convert pulseaudio parec pactl \
+for tool in wine wineboot wineserver cmake Xvfb xwininfo xdotool xwd convert compare pulseaudio parec pactl \
     x86_64-w64-mingw32-objdump; do
     command -v "$tool" >/dev/null || missing="$missing $tool"
 done
