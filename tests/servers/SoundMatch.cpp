@@ -176,10 +176,13 @@ int main(int argc, char** argv) {
     const std::size_t pieces = window / piece;
     std::vector<double> scores;
     long drift = 0;
+    bool anchored = false;
     double power = 0.0;
     for (std::size_t k = 0; k < pieces; ++k) {
-        const long before = k == 0 ? CompareRate : CompareRate / 100;
-        const long after = k == 0 ? CompareRate : CompareRate / 2;
+        // Until one piece has matched well the search stays a second either way: an output
+        // that loses the song's first moments puts no piece near the first sound heard.
+        const long before = anchored ? CompareRate / 100 : CompareRate;
+        const long after = anchored ? CompareRate / 2 : CompareRate;
         const std::size_t want = expectedStart + k * piece;
         const long nominal = static_cast<long>(heardStart + k * piece);
         double best = -1.0;
@@ -200,9 +203,14 @@ int main(int argc, char** argv) {
                         static_cast<double>(heard.size() - heardStart) / CompareRate, seconds);
             return 1;
         }
-        // A piece that matched nothing well says nothing about where the next one is.
+        // A piece that matched nothing well says nothing about where the next one is. The
+        // narrow search waits for a near-perfect match: what is left of a damaged opening
+        // can match a place close to the right one fairly well.
         if (best > 0.9) {
             drift = bestLag;
+        }
+        if (best > 0.97) {
+            anchored = true;
         }
         const std::size_t from = static_cast<std::size_t>(nominal + bestLag);
         for (std::size_t i = from; i < from + piece; ++i) {

@@ -40,13 +40,14 @@ xorg_missing() {
     [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || echo "the dummy video driver is not installed"
 }
 
-# Starts Xorg on the dummy driver on the first free display of :40 to :59 and exports
-# DISPLAY. Returns 1 when no server came up (the log is in $XORG_LOG).
+# Starts Xorg on the dummy driver on the first free display of :40 to :59 (or of FIRST to
+# LAST, for callers that keep to displays of their own) and exports DISPLAY. Returns 1
+# when no server came up (the log is in $XORG_LOG).
 start_xorg_dummy() {
-    local n pid
+    local n pid first="${1:-40}" last="${2:-59}"
     XORG_LOG="$(mktemp)"
     on_exit "rm -f '$XORG_LOG'"
-    for n in $(seq 40 59); do
+    for n in $(seq "$first" "$last"); do
         [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         Xorg ":$n" -config "$SERVERS_HERE/xorg-dummy.conf" -noreset -nolisten tcp \
             -logfile "$XORG_LOG" >/dev/null 2>&1 </dev/null &
