@@ -166,9 +166,9 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
             timings.Render += SecondsSince(stage);
             stage = StageClock::now();
             StartFrameRead();
-            const std::uint8_t* frame = TakeFrame();
+            const FrameRows frame = TakeFrame();
             timings.Readback += SecondsSince(stage);
-            if (frame != nullptr) {
+            if (frame.Top != nullptr) {
                 encoderOk = SubmitFrame(frame);
                 timings.FramesWritten += encoderOk ? 1 : 0;
             }
@@ -185,9 +185,9 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     }
     while (encoderOk) {
         const auto stage = StageClock::now();
-        const std::uint8_t* frame = FlushFrame();
+        const FrameRows frame = FlushFrame();
         timings.Readback += SecondsSince(stage);
-        if (frame == nullptr) {
+        if (frame.Top == nullptr) {
             break;
         }
         encoderOk = SubmitFrame(frame);

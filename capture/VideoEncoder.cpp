@@ -27,6 +27,7 @@ static constexpr std::size_t QueueDepth = 4;
 static constexpr std::size_t LargeFrameQueueDepth = 2;
 static constexpr std::size_t LargeFrameBytes = std::size_t{16} << 20;
 static std::size_t FrameSize = CaptureFrameBytes;
+static int FrameRowCount = CaptureHeight;
 
 static pid_t EncoderPid = -1;
 static int EncoderPipe = -1;
@@ -118,8 +119,8 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
         // a message.
         "ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-xerror", "-y",
         // Picture: raw frames from the pipe, exactly `fps` per second.
-        "-f", "rawvideo", "-pix_fmt", "bgra", "-video_size", size, "-framerate", rate, "-i",
-        "pipe:0",
+        "-f", "rawvideo", "-pix_fmt", FramePixelOrder() == PixelOrder::Rgba ? "rgba" : "bgra",
+        "-video_size", size, "-framerate", rate, "-i", "pipe:0",
         // Sound: the soundtrack, already cut to the frames, read as the file it is (by
         // the descriptor: it has no name).
         "-i", "file:/dev/fd/" + std::to_string(SoundtrackDescriptor), "-map", "0:v:0", "-map",
@@ -174,6 +175,7 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     WaitSeconds = 0;
     CpuSeconds = 0;
     FrameSize = FrameBytes();
+    FrameRowCount = FrameHeight();
     for (std::vector<std::uint8_t>& spare : SpareFrames) {
         spare.resize(FrameSize);
     }
@@ -186,7 +188,7 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     return true;
 }
 
-bool SubmitFrame(const std::uint8_t* bgraTopDown) {
+bool SubmitFrame(FrameRows rows) {
     std::vector<std::uint8_t> frame;
     {
         const auto waitStart = std::chrono::steady_clock::now();
@@ -201,7 +203,11 @@ bool SubmitFrame(const std::uint8_t* bgraTopDown) {
         SpareFrames.pop_back();
     }
     frame.resize(FrameSize);
-    std::memcpy(frame.data(), bgraTopDown, FrameSize);
+    const std::size_t row = FrameSize / static_cast<std::size_t>(FrameRowCount);
+    for (int y = 0; y < FrameRowCount; ++y) {
+        std::memcpy(frame.data() + row * static_cast<std::size_t>(y), rows.Top + rows.Stride * y,
+                    row);
+    }
     {
         std::lock_guard<std::mutex> lock(QueueLock);
         Queue.push_back(std::move(frame));
