@@ -191,6 +191,7 @@ int MakeSoundtrackFile(std::string& error);
 struct EncoderPreset {
     const char* Preset;
     int Crf;
+    int BFrames; // the most B-frames in a row
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 
