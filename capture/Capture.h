@@ -235,6 +235,10 @@ struct CaptureTimings {
     double EncoderWait = 0;
     double EncoderCpu = 0;
     double Wall = 0;
+    // CPU seconds of the recording's frames alone (no set-up, no soundtrack): the main
+    // thread's and the whole process's.
+    double MainThreadCpu = 0;
+    double ProcessCpu = 0;
     std::uint64_t FramesRendered = 0;
     std::uint64_t FramesWritten = 0;
 };
