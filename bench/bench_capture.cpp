@@ -16,13 +16,6 @@
 
 #include "capture/Capture.h"
 
-static double CpuSeconds(int who) {
-    struct rusage usage = {};
-    getrusage(who, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 int main(int argc, char** argv) {
     CaptureOptions options;
     options.End = argc > 1 ? static_cast<std::uint32_t>(std::strtoul(argv[1], nullptr, 10)) : 24000;
@@ -48,14 +41,17 @@ int main(int argc, char** argv) {
     options.Output = "/tmp/bench_capture-" + std::to_string(getpid()) + ".mp4";
     CaptureMeasureStages = true;
 
-    const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     const int status = RunCapture(options);
-    const double ownCpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
     unlink(options.Output.c_str());
     if (status != 0) {
         return status;
     }
     const CaptureTimings& t = LastCaptureTimings;
+    // The main thread does the GL calls, llvmpipe's vertex work and binning, the
+    // read-back and the copy into the encoder's queue; the other threads are llvmpipe's
+    // rasterizers (fill) and the pipe writer.
+    const double ownCpu = t.ProcessCpu;
+    const double mainCpu = t.MainThreadCpu;
     const double frames = static_cast<double>(t.FramesWritten);
     const double showSeconds = frames / options.Fps;
     const double speed = showSeconds / t.Wall;
@@ -72,25 +68,42 @@ int main(int argc, char** argv) {
         "%ld cores, load average %.2f at the start\n",
         options.End, frames, options.Fps, options.Width, options.Height, options.Samples,
         renderer != nullptr ? renderer : "?", cores, load[0]);
-    std::printf("  wall time            %7.2f s   -> %.2fx real time (full 84 s show: ~%.0f s)\n",
-                t.Wall, speed, 84.0 / speed);
-    std::printf("  drawing (to finish)  %7.2f s   %6.2f ms/frame\n", t.Render, t.Render * perFrame);
-    std::printf("  pixel read-back      %7.2f s   %6.2f ms/frame (%s)\n", t.Readback,
-                t.Readback * perFrame,
-                FrameReaderUsesBuffers() ? "two pixel buffers" : "direct glReadPixels");
-    std::printf("  waiting for encoder  %7.2f s   %6.2f ms/frame\n", t.EncoderWait,
-                t.EncoderWait * perFrame);
-    std::printf("  CPU: recorder %.2f s (%.2f ms/frame), ffmpeg %.2f s (%.2f ms/frame)\n", ownCpu,
-                ownCpu * perFrame, t.EncoderCpu, t.EncoderCpu * perFrame);
+    const double wallMs = t.Wall * perFrame;
+    auto share = [&](double seconds) { return t.Wall > 0 ? 100.0 * seconds / t.Wall : 0.0; };
+    std::printf("  wall time            %7.2f s   %6.2f ms/frame -> %.2fx real time (full 84 s "
+                "show: ~%.0f s)\n",
+                t.Wall, wallMs, speed, 84.0 / speed);
+    std::printf("  main thread, per frame (share of the wall time):\n");
+    std::printf("    drawing to finish  %7.2f s   %6.2f ms/frame %3.0f %%\n", t.Render,
+                t.Render * perFrame, share(t.Render));
+    std::printf("    read-back          %7.2f s   %6.2f ms/frame %3.0f %% (%s%s)\n", t.Readback,
+                t.Readback * perFrame, share(t.Readback),
+                FrameReaderUsesBuffers() ? "two pixel buffers" : "direct glReadPixels",
+                options.Samples > 1 ? ", with the resolve of the samples" : "");
+    std::printf("    waiting for ffmpeg %7.2f s   %6.2f ms/frame %3.0f %%\n", t.EncoderWait,
+                t.EncoderWait * perFrame, share(t.EncoderWait));
+    const double otherCpu = ownCpu - mainCpu;
+    const double allCpu = ownCpu + t.EncoderCpu;
+    auto cpuShare = [&](double seconds) { return allCpu > 0 ? 100.0 * seconds / allCpu : 0.0; };
+    std::printf("  CPU per frame (share of all CPU used):\n");
+    std::printf("    recorder main thread (GL calls, vertex work, read-back) %6.2f ms %3.0f %%\n",
+                mainCpu * perFrame, cpuShare(mainCpu));
+    std::printf("    recorder other threads (llvmpipe fill, pipe writer)     %6.2f ms %3.0f %%\n",
+                otherCpu * perFrame, cpuShare(otherCpu));
+    std::printf("    ffmpeg (colour conversion, x264, muxing)                %6.2f ms %3.0f %%\n",
+                t.EncoderCpu * perFrame, cpuShare(t.EncoderCpu));
     std::printf("  peak memory: recorder %.0f MB, ffmpeg %.0f MB\n",
                 static_cast<double>(self.ru_maxrss) / 1024.0,
                 static_cast<double>(encoder.ru_maxrss) / 1024.0);
-    const double cpuBound = (ownCpu + t.EncoderCpu) / static_cast<double>(cores > 0 ? cores : 1);
-    std::printf("  limit: %s\n", t.EncoderWait > t.Render + t.Readback
-                                     ? "the encoder: drawing waits for ffmpeg to take frames"
-                                     : "drawing: ffmpeg keeps up with the frames it is given");
-    std::printf("  all CPU spread over the cores would take %.2f s of the %.2f s wall time%s\n",
-                cpuBound, t.Wall,
-                cpuBound > 0.8 * t.Wall ? " (CPU-bound: the cores are full)" : "");
+    const double cpuBound = allCpu / static_cast<double>(cores > 0 ? cores : 1);
+    std::printf("  all CPU spread over the %ld cores would take %.2f s of the %.2f s wall time%s\n",
+                cores, cpuBound, t.Wall,
+                cpuBound > 0.8 * t.Wall ? " (CPU-bound: the cores are full)"
+                                        : " (the rest went to other processes or to waiting)");
+    const char* limit = t.EncoderWait > t.Render + t.Readback
+                            ? "ffmpeg: drawing waits for it to take frames"
+                        : otherCpu > mainCpu ? "llvmpipe's fill on its rasterizer threads"
+                                             : "the main thread (vertex work and read-back)";
+    std::printf("  limit: %s\n", limit);
     return 0;
 }

@@ -3,6 +3,7 @@
 // gives the same pictures and a soundtrack that lines up with them sample for sample.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -145,6 +146,9 @@ PictureRect PictureRectFor(int width, int height);
 bool OpenFrameTarget(int width, int height, int samples, std::string& error);
 // Resolves the samples of the frame just drawn, if any, and selects it for glReadPixels.
 void BindFrameForReading();
+// The order of the colour bytes in which the renderer reads the frame back fastest.
+enum class PixelOrder { Bgra, Rgba };
+PixelOrder FramePixelOrder();
 int FrameWidth();
 int FrameHeight();
 int FrameSamples();
@@ -152,12 +156,20 @@ std::size_t FrameBytes();
 
 // --- Pixel read-back (FrameReader.cpp) ---
 
+// A frame read back for the encoder, in FramePixelOrder(): its top row and the distance
+// in bytes from one row to the next below it (negative: the rows lie bottom-up). Valid
+// until the next call of StartFrameRead, TakeFrame or FlushFrame.
+struct FrameRows {
+    const std::uint8_t* Top = nullptr;
+    std::ptrdiff_t Stride = 0;
+};
 // Reads the frame just drawn. With pixel buffers the read of frame n completes while
-// frame n + 1 is drawn: TakeFrame then hands back the previous frame, top row first,
-// BGRA, or null when there is none yet; FlushFrame hands back the last one.
+// frame n + 1 is drawn: TakeFrame then hands back the previous frame, or Top null when
+// there is none yet; FlushFrame hands back the last one. Only the picture is read: the
+// bars beside or above it come back black.
 void StartFrameRead();
-const std::uint8_t* TakeFrame();
-const std::uint8_t* FlushFrame();
+FrameRows TakeFrame();
+FrameRows FlushFrame();
 bool FrameReaderUsesBuffers();
 // Reads the frame just drawn at once, top row first, BGRA.
 void ReadFrameNow(std::uint8_t* bgraTopDown);
@@ -179,17 +191,18 @@ int MakeSoundtrackFile(std::string& error);
 struct EncoderPreset {
     const char* Preset;
     int Crf;
+    int BFrames; // the most B-frames in a row
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 
-// Starts ffmpeg (found on PATH) reading BGRA frames of FrameWidth() x FrameHeight() from a pipe and
-// the soundtrack WAV from `soundtrackFd`, writing `output` (an absolute path, taken as a plain file
-// name whatever it looks like) in the container `format`, or one ffmpeg picks by the name's
-// extension when `format` is empty.
+// Starts ffmpeg (found on PATH) reading frames of FrameWidth() x FrameHeight() in FramePixelOrder()
+// from a pipe and the soundtrack WAV from `soundtrackFd`, writing `output` (an absolute path, taken
+// as a plain file name whatever it looks like) in the container `format`, or one ffmpeg picks by
+// the name's extension when `format` is empty.
 bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
                   std::string& error);
-// Queues one frame (top row first, BGRA) for the encoder; false once the encoder failed.
-bool SubmitFrame(const std::uint8_t* bgraTopDown);
+// Queues one frame (in FramePixelOrder()) for the encoder; false once the encoder failed.
+bool SubmitFrame(FrameRows frame);
 // Closes the pipe and waits for ffmpeg; false with a message when it did not succeed.
 bool FinishEncoder(std::string& error);
 // Kills ffmpeg and waits for it to go: the recording is given up.
@@ -222,6 +235,10 @@ struct CaptureTimings {
     double EncoderWait = 0;
     double EncoderCpu = 0;
     double Wall = 0;
+    // CPU seconds of the recording's frames alone (no set-up, no soundtrack): the main
+    // thread's and the whole process's.
+    double MainThreadCpu = 0;
+    double ProcessCpu = 0;
     std::uint64_t FramesRendered = 0;
     std::uint64_t FramesWritten = 0;
 };

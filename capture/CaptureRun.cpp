@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <GL/gl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,6 +22,13 @@ using StageClock = std::chrono::steady_clock;
 
 static double SecondsSince(StageClock::time_point start) {
     return std::chrono::duration<double>(StageClock::now() - start).count();
+}
+
+static double CpuSeconds(int who) {
+    struct rusage usage = {};
+    getrusage(who, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 static int Fail(const std::string& message) {
@@ -149,6 +157,8 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
 
     CaptureTimings& timings = LastCaptureTimings;
     const auto startedAt = StageClock::now();
+    const double mainCpuAtStart = CpuSeconds(RUSAGE_THREAD);
+    const double processCpuAtStart = CpuSeconds(RUSAGE_SELF);
     StartProgress(end, options.Quiet);
     bool encoderOk = true;
     std::uint64_t endedAt = end;
@@ -166,9 +176,9 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
             timings.Render += SecondsSince(stage);
             stage = StageClock::now();
             StartFrameRead();
-            const std::uint8_t* frame = TakeFrame();
+            const FrameRows frame = TakeFrame();
             timings.Readback += SecondsSince(stage);
-            if (frame != nullptr) {
+            if (frame.Top != nullptr) {
                 encoderOk = SubmitFrame(frame);
                 timings.FramesWritten += encoderOk ? 1 : 0;
             }
@@ -185,9 +195,9 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     }
     while (encoderOk) {
         const auto stage = StageClock::now();
-        const std::uint8_t* frame = FlushFrame();
+        const FrameRows frame = FlushFrame();
         timings.Readback += SecondsSince(stage);
-        if (frame == nullptr) {
+        if (frame.Top == nullptr) {
             break;
         }
         encoderOk = SubmitFrame(frame);
@@ -196,6 +206,8 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     EndProgress(endedAt);
     const bool finished = FinishEncoder(error);
     timings.Wall = SecondsSince(startedAt);
+    timings.MainThreadCpu = CpuSeconds(RUSAGE_THREAD) - mainCpuAtStart;
+    timings.ProcessCpu = CpuSeconds(RUSAGE_SELF) - processCpuAtStart;
     timings.EncoderWait = EncoderWaitSeconds();
     timings.EncoderCpu = EncoderCpuSeconds();
     if (!finished) {

@@ -1,7 +1,8 @@
 // Reading the drawn frames back. Two pixel pack buffers take turns: the read of one
 // frame is queued into one buffer while the other, filled a frame earlier, is mapped
-// and copied out, so the copy never waits for the drawing still in flight. Without
-// pixel buffers the frame is read at once. Rows come back bottom-up and leave top-down.
+// and handed to the encoder, which copies it out row by row, top row first: one copy
+// of the frame in this process, not two. Without pixel buffers the frame is read at
+// once. Only the picture is read; the bars stay as the buffers were cleared, black.
 #include "capture/Capture.h"
 #include "capture/GlEntries.h"
 
@@ -20,11 +21,14 @@ static PFNGLMAPBUFFERPROC MapBuffer = nullptr;
 static PFNGLUNMAPBUFFERPROC UnmapBuffer = nullptr;
 
 static bool ReaderReady = false;
-static std::size_t ReaderBytes = 0; // the frame size the buffers were made for
+// The frame size the buffers were made for.
+static int ReaderWidth = 0;
+static int ReaderHeight = 0;
 static bool UseBuffers = false;
 static GLuint PackBuffers[2] = {};
 static int NextBuffer = 0;
 static bool Pending[2] = {};
+static int Mapped = -1; // the buffer handed out by the last TakeFrame or FlushFrame
 static std::vector<std::uint8_t> FrameCopy;
 
 static bool HasPixelBuffers() {
@@ -42,9 +46,19 @@ static bool HasPixelBuffers() {
            LoadGlEntry(UnmapBuffer, "glUnmapBuffer");
 }
 
+static void ReleaseMapped() {
+    if (Mapped < 0) {
+        return;
+    }
+    BindBuffer(GL_PIXEL_PACK_BUFFER, PackBuffers[Mapped]);
+    UnmapBuffer(GL_PIXEL_PACK_BUFFER);
+    BindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    Mapped = -1;
+}
+
 static void PrepareReader() {
     const std::size_t bytes = FrameBytes();
-    if (ReaderReady && ReaderBytes == bytes) {
+    if (ReaderReady && ReaderWidth == FrameWidth() && ReaderHeight == FrameHeight()) {
         return;
     }
     if (!ReaderReady) {
@@ -53,90 +67,103 @@ static void PrepareReader() {
             GenBuffers(2, PackBuffers);
         }
     }
+    ReleaseMapped();
     // A new frame size drops any read still in flight: it was of the old size.
     ReaderReady = true;
-    ReaderBytes = bytes;
+    ReaderWidth = FrameWidth();
+    ReaderHeight = FrameHeight();
     Pending[0] = Pending[1] = false;
+    // Zeroed, because the bars are never read into them.
     FrameCopy.assign(bytes, 0);
     FrameCopy.shrink_to_fit();
     if (UseBuffers) {
         for (GLuint buffer : PackBuffers) {
             BindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-            BufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), nullptr,
+            BufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(bytes), FrameCopy.data(),
                        GL_STREAM_READ);
         }
         BindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        FrameCopy = {};
     }
 }
 
-static void CopyFlipped(const std::uint8_t* bottomUp, std::uint8_t* topDown) {
-    const std::size_t row = static_cast<std::size_t>(FrameWidth()) * 4;
-    const int height = FrameHeight();
-    for (int y = 0; y < height; ++y) {
-        std::memcpy(topDown + static_cast<std::size_t>(height - 1 - y) * row,
-                    bottomUp + static_cast<std::size_t>(y) * row, row);
-    }
-}
-
-static void ReadInto(void* target) {
+// Reads the picture of the frame just drawn into `target` (a frame-sized block, rows
+// bottom-up as OpenGL gives them), leaving the bars in it untouched.
+static void ReadPicture(void* target, PixelOrder order) {
+    const PictureRect r = PictureRectFor(FrameWidth(), FrameHeight());
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_ROW_LENGTH, FrameWidth());
+    glPixelStorei(GL_PACK_SKIP_PIXELS, r.X);
+    glPixelStorei(GL_PACK_SKIP_ROWS, r.Y);
     BindFrameForReading();
-    glReadPixels(0, 0, FrameWidth(), FrameHeight(), GL_BGRA, GL_UNSIGNED_BYTE, target);
+    glReadPixels(r.X, r.Y, r.Width, r.Height, order == PixelOrder::Rgba ? GL_RGBA : GL_BGRA,
+                 GL_UNSIGNED_BYTE, target);
+    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
 }
 
-// Copies the finished read in buffer `index` out; null when that buffer holds none.
-static const std::uint8_t* CollectBuffer(int index) {
+static FrameRows BottomUpRows(const std::uint8_t* bottomUp) {
+    const std::ptrdiff_t row = static_cast<std::ptrdiff_t>(FrameWidth()) * 4;
+    return {bottomUp + row * (FrameHeight() - 1), -row};
+}
+
+// Maps the finished read in buffer `index` and hands it out; Top null when that buffer
+// holds none.
+static FrameRows CollectBuffer(int index) {
     if (!Pending[index]) {
-        return nullptr;
+        return {};
     }
     Pending[index] = false;
     BindBuffer(GL_PIXEL_PACK_BUFFER, PackBuffers[index]);
     const void* mapped = MapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-    if (mapped != nullptr) {
-        CopyFlipped(static_cast<const std::uint8_t*>(mapped), FrameCopy.data());
-    } else {
-        std::memset(FrameCopy.data(), 0, FrameCopy.size());
-    }
-    UnmapBuffer(GL_PIXEL_PACK_BUFFER);
     BindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-    return FrameCopy.data();
+    if (mapped == nullptr) {
+        // Lost: a black frame keeps the count of frames, and so the sound, in step.
+        FrameCopy.assign(FrameBytes(), 0);
+        return BottomUpRows(FrameCopy.data());
+    }
+    Mapped = index;
+    return BottomUpRows(static_cast<const std::uint8_t*>(mapped));
 }
 
 void StartFrameRead() {
     PrepareReader();
+    ReleaseMapped();
     if (!UseBuffers) {
-        ReadFrameNow(FrameCopy.data());
+        ReadPicture(FrameCopy.data(), FramePixelOrder());
         Pending[0] = true;
         return;
     }
     BindBuffer(GL_PIXEL_PACK_BUFFER, PackBuffers[NextBuffer]);
-    ReadInto(nullptr);
+    ReadPicture(nullptr, FramePixelOrder());
     BindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     Pending[NextBuffer] = true;
     NextBuffer = 1 - NextBuffer;
 }
 
-const std::uint8_t* TakeFrame() {
+FrameRows TakeFrame() {
     PrepareReader();
+    ReleaseMapped();
     if (!UseBuffers) {
         if (!Pending[0]) {
-            return nullptr;
+            return {};
         }
         Pending[0] = false;
-        return FrameCopy.data();
+        return BottomUpRows(FrameCopy.data());
     }
     // NextBuffer now names the buffer filled one read before the latest.
     return CollectBuffer(NextBuffer);
 }
 
-const std::uint8_t* FlushFrame() {
+FrameRows FlushFrame() {
     PrepareReader();
+    ReleaseMapped();
     if (!UseBuffers) {
         return TakeFrame();
     }
-    const std::uint8_t* older = CollectBuffer(NextBuffer);
-    if (older != nullptr) {
+    const FrameRows older = CollectBuffer(NextBuffer);
+    if (older.Top != nullptr) {
         return older;
     }
     return CollectBuffer(1 - NextBuffer);
@@ -148,8 +175,12 @@ bool FrameReaderUsesBuffers() {
 }
 
 void ReadFrameNow(std::uint8_t* bgraTopDown) {
-    static std::vector<std::uint8_t> bottomUp;
-    bottomUp.resize(FrameBytes());
-    ReadInto(bottomUp.data());
-    CopyFlipped(bottomUp.data(), bgraTopDown);
+    std::vector<std::uint8_t> bottomUp(FrameBytes(), 0);
+    ReadPicture(bottomUp.data(), PixelOrder::Bgra);
+    const FrameRows rows = BottomUpRows(bottomUp.data());
+    const std::size_t row = static_cast<std::size_t>(FrameWidth()) * 4;
+    for (int y = 0; y < FrameHeight(); ++y) {
+        std::memcpy(bgraTopDown + row * static_cast<std::size_t>(y), rows.Top + rows.Stride * y,
+                    row);
+    }
 }

@@ -26,6 +26,7 @@ static PFNGLBLITFRAMEBUFFERPROC BlitFramebuffer = nullptr;
 static int TargetWidth = CaptureWidth;
 static int TargetHeight = CaptureHeight;
 static int TargetSamples = 1;
+static PixelOrder TargetOrder = PixelOrder::Bgra;
 // Drawn into; with one sample it is also the one read.
 static GLuint DrawFramebuffer = 0;
 static GLuint DrawRenderbuffers[2] = {};
@@ -48,6 +49,19 @@ PictureRect PictureRectFor(int width, int height) {
     r.X = (width - r.Width) / 2;
     r.Y = (height - r.Height) / 2;
     return r;
+}
+
+// The byte order the renderer hands the frame over in without converting it: reading in
+// any other order makes Mesa swizzle every pixel, which costs as much as the read itself.
+static PixelOrder NativeReadOrder() {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    GLint format = 0;
+    GLint type = 0;
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_FORMAT, &format);
+    glGetIntegerv(GL_IMPLEMENTATION_COLOR_READ_TYPE, &type);
+    const bool known = glGetError() == GL_NO_ERROR && type == GL_UNSIGNED_BYTE;
+    return known && format == GL_RGBA ? PixelOrder::Rgba : PixelOrder::Bgra;
 }
 
 static bool LoadFramebufferCalls() {
@@ -122,6 +136,8 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
         TargetWidth = width;
         TargetHeight = height;
         TargetSamples = samples;
+        glReadBuffer(GL_BACK);
+        TargetOrder = NativeReadOrder();
         glViewport(0, 0, width, height);
         return true;
     }
@@ -187,6 +203,9 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
         glClear(GL_COLOR_BUFFER_BIT);
         glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
     }
+    BindFramebuffer(GL_FRAMEBUFFER, samples > 1 ? ResolveFramebuffer : DrawFramebuffer);
+    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    TargetOrder = NativeReadOrder();
     BindFramebuffer(GL_FRAMEBUFFER, DrawFramebuffer);
     TargetWidth = width;
     TargetHeight = height;
@@ -219,6 +238,10 @@ int FrameWidth() {
 
 int FrameHeight() {
     return TargetHeight;
+}
+
+PixelOrder FramePixelOrder() {
+    return TargetOrder;
 }
 
 int FrameSamples() {
