@@ -28,10 +28,9 @@ packages=(
     # the Windows cross build, and Wine to run its tests
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 fonts-wine
-    # Debian's source packages of the Windows libraries: apt-get source unpacks and
-    # patches them (dpkg-dev), libpng and libopenmpt build with their own configure
-    # scripts; autoconf, automake and libtool regenerate them if a patch touches them
-    autoconf automake libtool
+    # (the Windows libraries come from Debian's source packages: apt-get source and
+    # dpkg-dev unpack and patch them; their configure scripts ship generated, so no
+    # autotools; libjpeg-turbo is built without SIMD, so no nasm)
 )
 
 SUDO=""

@@ -41,6 +41,11 @@ step() {
     fi
 }
 
+# One build of a prefix at a time; a second run waits, then finds it up to date.
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+
 for tool in "$triple-gcc-posix" "$triple-g++-posix" "$triple-ar" "$triple-ranlib" \
     apt-get apt-cache dpkg-source cmake make pkg-config; do
     command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh"
@@ -84,7 +89,7 @@ fetch() {
         grep -qxF "$pkg=$v" "$cache/unavailable" && continue
         if ! (cd "$cache/downloads" &&
             apt-get source -q --download-only --only-source "$pkg=$v") >>"$log" 2>&1; then
-            if grep -q "404" "$log"; then
+            if grep -q "404 *Not Found" "$log"; then
                 echo "build-libs: $pkg $v is listed but its source is not served; trying an older one" >&2
                 echo "$pkg=$v" >>"$cache/unavailable"
                 : >"$log"
@@ -157,7 +162,7 @@ build_libpng() {
     dir=$(source_copy libpng1.6)
     step "libpng configure" "$log" \
         run bash -c "cd '$dir' && ./configure --host=$triple --prefix='$prefix' \
-            --enable-static --disable-shared --disable-tests --disable-tools"
+            --enable-static --disable-shared"
     step "libpng build" "$log" run make -C "$dir" "${jobs[@]}"
     step "libpng install" "$log" run make -C "$dir" install
 }
