@@ -6,8 +6,8 @@
 #   PREFIX/lib/pkgconfig/*.pc, and PREFIX/.complete, written last.
 # The sources are fetched with `apt-get source` (needs a deb-src entry; see
 # scripts/install-deps.sh, no root needed here) into PREFIX-src, which is kept.
-# .complete holds the source versions and the hashes of this script and the toolchain
-# file; when it already matches, nothing is done.
+# .complete holds the source versions and the hash of this script, which alone says how
+# they are built; when it already matches, nothing is done.
 #
 # Usage: build-libs.sh PREFIX
 set -euo pipefail
@@ -18,7 +18,6 @@ if [ "$#" -ne 1 ] || [ -z "$1" ]; then
 fi
 
 here=$(cd "$(dirname "$0")" && pwd)
-toolchain=$(cd "$here/../.." && pwd)/cmake/mingw-w64-x86_64.cmake
 prefix=$(realpath -m "$1")
 cache="$prefix-src"
 work="$cache/build"
@@ -118,7 +117,6 @@ stamp=$(
         echo "$pkg ${version[$pkg]}"
     done
     echo "build-libs.sh $(sha256sum <"$here/build-libs.sh" | cut -d' ' -f1)"
-    echo "mingw-w64-x86_64.cmake $(sha256sum <"$toolchain" | cut -d' ' -f1)"
 )
 if [ -f "$prefix/.complete" ] && [ "$(cat "$prefix/.complete")" = "$stamp" ]; then
     echo "build-libs: $prefix is up to date"
@@ -174,7 +172,9 @@ build_libjpeg() {
     # The default libjpeg 6.2 interface, as Debian's libjpeg62-turbo.
     step "libjpeg-turbo configure" "$log" \
         cmake -S "$dir" -B "$dir/out" -G "Unix Makefiles" \
-        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=x86_64 \
+        -DCMAKE_C_COMPILER="$CC" -DCMAKE_RC_COMPILER="$RC" -DCMAKE_AR="$(command -v "$AR")" \
+        -DCMAKE_RANLIB="$(command -v "$RANLIB")" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_INSTALL_LIBDIR="$prefix/lib" \
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=OFF \
         -DWITH_JPEG8=OFF -DWITH_JAVA=OFF
