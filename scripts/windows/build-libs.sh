@@ -135,6 +135,8 @@ export CFLAGS="-O2" CXXFLAGS="-O2" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$pref
 export PKG_CONFIG=pkg-config PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
 jobs=(-j2)
 run() { nice -n 10 "$@"; }
+# configure scripts run where they lie.
+run_in() { (cd "$1" && shift && run "$@"); }
 
 # A fresh copy of the unpacked source to build in, so every build starts clean.
 source_copy() {
@@ -150,7 +152,7 @@ build_zlib() {
     dir=$(source_copy zlib)
     # zlib's configure takes the target from CHOST and, with --static, makes libz.a only.
     step "zlib configure" "$log" \
-        run bash -c "cd '$dir' && CHOST=$triple ./configure --static --prefix='$prefix'"
+        run_in "$dir" env CHOST="$triple" ./configure --static --prefix="$prefix"
     step "zlib build" "$log" run make -C "$dir" "${jobs[@]}" libz.a
     step "zlib install" "$log" run make -C "$dir" install
 }
@@ -159,8 +161,8 @@ build_libpng() {
     local dir log="$work/libpng1.6.log"
     dir=$(source_copy libpng1.6)
     step "libpng configure" "$log" \
-        run bash -c "cd '$dir' && ./configure --host=$triple --prefix='$prefix' \
-            --enable-static --disable-shared"
+        run_in "$dir" ./configure --host="$triple" --prefix="$prefix" \
+        --enable-static --disable-shared
     step "libpng build" "$log" run make -C "$dir" "${jobs[@]}"
     step "libpng install" "$log" run make -C "$dir" install
 }
@@ -188,12 +190,12 @@ build_libopenmpt() {
     # The library alone: no player, examples, tests or documents, and none of the
     # optional decoders and outputs; zlib (from the prefix) for compressed modules.
     step "libopenmpt configure" "$log" \
-        run bash -c "cd '$dir' && ./configure --host=$triple --prefix='$prefix' \
-            --enable-static --disable-shared \
-            --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
-            --with-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
-            --without-portaudio --without-portaudiocpp --without-pulseaudio \
-            --without-sndfile --without-flac"
+        run_in "$dir" ./configure --host="$triple" --prefix="$prefix" \
+        --enable-static --disable-shared \
+        --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
+        --with-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \
+        --without-portaudio --without-portaudiocpp --without-pulseaudio \
+        --without-sndfile --without-flac
     step "libopenmpt build" "$log" run make -C "$dir" "${jobs[@]}"
     step "libopenmpt install" "$log" run make -C "$dir" install
 }
