@@ -15,9 +15,17 @@ set(CMAKE_FIND_ROOT_PATH /usr/${LARKSPUR_MINGW_TRIPLE})
 if(DEFINED ENV{LARKSPUR_WINDOWS_DEPS})
     set(LARKSPUR_WINDOWS_DEPS $ENV{LARKSPUR_WINDOWS_DEPS} CACHE PATH "Prefix of the Windows libraries")
 endif()
+# try_compile reads this file again in the same process: give it the same prefix, or
+# its pass would leave pkg-config pointed elsewhere.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LARKSPUR_WINDOWS_DEPS)
+# pkg-config must find the Windows libraries' .pc files, never the build machine's.
 if(LARKSPUR_WINDOWS_DEPS)
     list(PREPEND CMAKE_FIND_ROOT_PATH ${LARKSPUR_WINDOWS_DEPS})
+    set(ENV{PKG_CONFIG_LIBDIR} ${LARKSPUR_WINDOWS_DEPS}/lib/pkgconfig)
+elseif(NOT DEFINED ENV{PKG_CONFIG_LIBDIR})
+    set(ENV{PKG_CONFIG_LIBDIR} /usr/${LARKSPUR_MINGW_TRIPLE}/lib/pkgconfig)
 endif()
+set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

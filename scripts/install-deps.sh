@@ -27,6 +27,12 @@ packages=(
     libxrandr-dev
     # real servers for the end-to-end tests: an X server with display modes, a sound server
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils pulseaudio pulseaudio-utils procps
+    # the Windows cross build, and Wine to run its tests
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    wine wine64 fonts-wine
+    # (the Windows libraries come from Debian's source packages: apt-get source and
+    # dpkg-dev unpack and patch them; their configure scripts ship generated, so no
+    # autotools; libjpeg-turbo is built without SIMD, so no nasm)
 )
 
 SUDO=""
@@ -45,4 +51,15 @@ if [ "${#missing[@]}" -gt 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     $SUDO apt-get update
     $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The Windows libraries are built from Debian's own source packages, so apt needs a
+# deb-src entry: one that mirrors this machine's Debian entries, added only when it has
+# none yet.
+deb_src_file=/etc/apt/sources.list.d/larkspur-deb-src.sources
+entries=$("$(dirname "$0")/windows/deb-src-entries.sh")
+if [ -n "$entries" ]; then
+    printf '# Added by install-deps.sh (Larkspur) for apt-get source.\n%s\n' "$entries" |
+        $SUDO tee "$deb_src_file" >/dev/null
+    $SUDO apt-get update
 fi
