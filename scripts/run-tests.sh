@@ -12,5 +12,6 @@ bash scripts/build.sh
 (cd build && ctest --output-on-failure --timeout 900 -j2 "$@")
 if [ $# -eq 0 ]; then
     bash scripts/build-windows.sh
+    bash tests/windows/libs/run.sh build-windows/deps build
     bash scripts/windows-tests.sh build-windows/larkspur-win64.zip build
 fi
