@@ -6,6 +6,13 @@
 // meanwhile), so the moment a buffer started is worked out from the device's play
 // position rather than taken as the moment the feeder noticed: late wake-ups would
 // otherwise add up and the show would fall behind its music.
+//
+// The show may end through exit() from inside a frame with the device still playing.
+// Wine ends the threads still running at that point by a signal, and one caught as it
+// enters or leaves a system call (the feeder, or the sound system's own timer thread,
+// both waking every few milliseconds) can fault in the handler and take the process down
+// with SIGSEGV instead of status 0. So an exit handler stops the device in order first,
+// and only threads that sit blocked are left for the process end.
 #include "audio/AudioOutput.h"
 
 #include "audio/PlayClock.h"
@@ -15,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -48,7 +56,8 @@ struct WaveOutput {
     bool HoldsSong[BufferCount] = {};
 };
 
-// Never destroyed: the program may end while the device still runs.
+// Never destroyed: the exit handler and the feeder may use it after static destruction
+// has begun.
 WaveOutput& Output() {
     static WaveOutput* const output = new WaveOutput;
     return *output;
@@ -108,6 +117,20 @@ void Feed(WaveOutput& output) {
     }
 }
 
+void CloseAtExit() {
+    CloseAudioOutput();
+}
+
+// Registered when a device first opens, before the player registers the handler that
+// takes the song away, so it runs after that one: by then the feeder mixes silence and
+// no longer touches the decoder, whose statics may already be gone.
+void CloseOutputAtExit() {
+    static bool registered = false;
+    if (!registered) {
+        registered = std::atexit(CloseAtExit) == 0;
+    }
+}
+
 } // namespace
 
 bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
@@ -154,6 +177,7 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     output.OldestStartFrame = 0;
     output.Stopping.store(false, std::memory_order_release);
     output.Feeder = std::thread(Feed, std::ref(output));
+    CloseOutputAtExit();
     return true;
 }
 
