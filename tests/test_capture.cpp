@@ -16,6 +16,7 @@
 #include "audio/MusicPlayer.h"
 #include "audio/SongFile.h"
 #include "capture/Capture.h"
+#include "capture_scene_fixture.h"
 #include "show/Layers.h"
 #include "show/Random.h"
 
@@ -275,18 +276,8 @@ TEST(CaptureSoundtrack, UnreadableSongIsAClearError) {
 
 // --- The show, offscreen ---
 
-class CaptureScene : public ::testing::Test {
+class CaptureScene : public CaptureSceneTest {
   protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        Opened = OpenCaptureScene(error);
-        OpenError = error;
-    }
-    void SetUp() override {
-        if (!Opened) {
-            GTEST_SKIP() << "no offscreen scene: " << OpenError;
-        }
-    }
     static std::vector<std::uint8_t> FrameAt(std::uint32_t time) {
         EXPECT_TRUE(RenderCaptureFrame(time)) << time;
         std::vector<std::uint8_t> pixels(CaptureFrameBytes);
@@ -308,9 +299,6 @@ class CaptureScene : public ::testing::Test {
         }
         return sum;
     }
-
-    static inline bool Opened = false;
-    static inline std::string OpenError;
 };
 
 // A frame handed to the encoder, top row first, in BGRA whatever order it came in.

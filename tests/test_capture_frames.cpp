@@ -18,6 +18,7 @@
 #include <GL/gl.h>
 
 #include "capture/Capture.h"
+#include "capture_scene_fixture.h"
 
 namespace {
 
@@ -49,18 +50,8 @@ struct Target {
 };
 const Target Targets[] = {{640, 480, 1}, {1920, 1080, 4}, {640, 960, 1}, {1920, 1080, 1}};
 
-class CaptureFrames : public ::testing::Test {
+class CaptureFrames : public CaptureSceneTest {
   protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        Opened = OpenCaptureScene(error);
-        OpenError = error;
-    }
-    void SetUp() override {
-        if (!Opened) {
-            GTEST_SKIP() << "no offscreen scene: " << OpenError;
-        }
-    }
     // A frame with the shimmer over everything, read whole by plain glReadPixels, BGRA,
     // top row first.
     static std::vector<std::uint8_t> WholeFrameOfTheShow(const Target& t) {
@@ -75,8 +66,6 @@ class CaptureFrames : public ::testing::Test {
         const std::ptrdiff_t row = std::ptrdiff_t{t.Width} * 4;
         return InBgra(bottomUp.data() + row * (t.Height - 1), -row, false);
     }
-    static inline bool Opened = false;
-    static inline std::string OpenError;
 };
 
 TEST_F(CaptureFrames, VideoFramesAreTheWholeFrameAtEverySize) {

@@ -35,10 +35,12 @@ wait_for_viewable() {
     return 1
 }
 
-# Waits up to thirty seconds for the show to end; sets STATUS (124 when it did not).
+# Waits up to SECONDS (thirty unless given) for the show to end; sets STATUS (124 when
+# it did not, and the show is killed).
 wait_for_end() {
+    local tenths=$((${1:-30} * 10))
     STATUS=124
-    for _ in $(seq 1 300); do
+    for _ in $(seq 1 "$tenths"); do
         if ! kill -0 "$SHOW_PID" 2>/dev/null; then
             set +e
             wait "$SHOW_PID"

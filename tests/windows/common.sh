@@ -106,23 +106,6 @@ show_window() {
     echo "$id"
 }
 
-# Waits up to SECONDS for the show to end; sets STATUS (124 when it had to be killed).
-wait_for_show() {
-    local tenths=$((${1:-30} * 10))
-    STATUS=124
-    for _ in $(seq 1 "$tenths"); do
-        if ! kill -0 "$SHOW_PID" 2>/dev/null; then
-            set +e
-            wait "$SHOW_PID"
-            STATUS=$?
-            set -e
-            return 0
-        fi
-        sleep 0.1
-    done
-    kill -KILL "$SHOW_PID" 2>/dev/null || true
-}
-
 # Mean brightness and spread of a picture, 0 to 1: "0.31 0.12".
 brightness() {
     convert "$1" -colorspace Gray -format '%[fx:mean] %[fx:standard_deviation]' info: 2>/dev/null ||

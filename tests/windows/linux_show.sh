@@ -19,7 +19,7 @@ on_exit "kill -KILL $SHOW_PID 2>/dev/null"
 show_window >/dev/null
 appeared="$(now)"
 awk "BEGIN { printf \"%.1f\n\", $appeared - $STARTED }" >"$RESULTS/linux.window"
-wait_for_show 110
+wait_for_end 110
 seconds="$(since "$appeared")"
 echo "the show ended with status $STATUS, $seconds s after its window appeared"
 [ "$STATUS" = 0 ] || fail "the Linux show ended with status $STATUS: $(tail -c 300 "$RESULTS/$TEST.stderr")"

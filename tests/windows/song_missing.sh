@@ -45,7 +45,7 @@ holds "$mean > 0.3 && $spread > 0.05" || fail "the box is not drawn (mean $mean,
 
 timeout 10 xdotool windowfocus --sync "$id" || true
 timeout 10 xdotool key Return
-wait_for_show 15
+wait_for_end 15
 [ "$STATUS" != 124 ] || fail "Return did not dismiss the box and end the show"
 [ "$STATUS" = "$want" ] || fail "the status after the box is $STATUS, the Linux build's is $want"
 passed

@@ -39,7 +39,7 @@ if [ "$ON_XORG" = 1 ]; then
     fi
     timeout 10 xdotool windowfocus --sync "$id" || true
     timeout 10 xdotool keydown Escape
-    wait_for_show 15
+    wait_for_end 15
     timeout 10 xdotool keyup Escape || true
     [ "$STATUS" = 0 ] || escape_mode="${escape_mode:-Escape ended the show with status $STATUS}"
     if [ -z "$escape_mode" ] && ! wait_for_desktop "$desktop" 10; then
@@ -79,7 +79,7 @@ sleep "$(awk "BEGIN { t = 14 - ($(now) - $appeared); print (t > 0 ? t : 0) }")"
 end_process "$recorder"
 kill -0 "$SHOW_PID" 2>/dev/null || echo "the show ended before 14 s"
 
-wait_for_show 110
+wait_for_end 110
 seconds="$(since "$appeared")"
 echo "the show ended with status $STATUS, $seconds s after its window appeared"
 

@@ -40,7 +40,7 @@ done
 timeout 10 xdotool windowfocus --sync "$id" || true
 # Held as a hand holds it: the show looks at the key once per frame.
 timeout 10 xdotool keydown Escape
-wait_for_show 15
+wait_for_end 15
 timeout 10 xdotool keyup Escape || true
 [ "$STATUS" != 124 ] || fail "Escape did not end the show"
 [ "$STATUS" = 0 ] || fail "after Escape the status is $STATUS, want 0"
