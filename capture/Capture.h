@@ -127,6 +127,10 @@ bool OpenCaptureScene(std::string& error, int width = CaptureWidth, int height =
 // Draws the frame the show draws at `time`. False when the show ended inside this
 // frame: like the live show's last frame, it is not to be shown.
 bool RenderCaptureFrame(std::uint32_t time);
+// Moves the show past the frame at `time` without drawing it, so that the frames drawn
+// after it come out the same to the byte as if it had been drawn. False when the show
+// would have ended inside it.
+bool SkipCaptureFrame(std::uint32_t time);
 
 // --- The frame drawn into (FrameTarget.cpp) ---
 

@@ -18,6 +18,7 @@
 #include "platform/FontFaces.h"
 #include "platform/Win32Fonts.h"
 #include "show/HaltProgram.h"
+#include "show/Layers.h"
 #include "show/RenderFrame.h"
 
 static std::uint32_t CaptureTime = 0;
@@ -126,4 +127,9 @@ bool RenderCaptureFrame(std::uint32_t time) {
         return false;
     }
     return true;
+}
+
+bool SkipCaptureFrame(std::uint32_t time) {
+    SetShowState(StateAfterFrame(CurrentShowState(), time));
+    return !ShowOver(time);
 }

@@ -6,16 +6,15 @@
 
 #include "show/Layers.h"
 
+const ShowLayer ShowLayers[ShowLayerCount] = {
+    {DrawPictureShow, true}, {DrawGlyphStack, false}, {DrawSpinningGlyph, false},
+    {DrawShimmer, true},     {DrawCredits, false},
+};
+
 void RenderFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    DrawPictureShow();
-    glLoadIdentity();
-    DrawGlyphStack();
-    glLoadIdentity();
-    DrawSpinningGlyph();
-    glLoadIdentity();
-    DrawShimmer();
-    glLoadIdentity();
-    DrawCredits();
+    for (const ShowLayer& layer : ShowLayers) {
+        glLoadIdentity();
+        layer.Draw();
+    }
 }
