@@ -253,6 +253,9 @@ int RunCapture(const CaptureOptions& given) {
     LastCaptureTimings = {};
     CatchInterrupts();
     CaptureOptions options = given;
+    if (options.Samples < 0) {
+        options.Samples = DefaultSamples(options.Width, options.Height);
+    }
     // The output is taken from the working directory the recorder was started in, also
     // with --show-dir, and handed on as an absolute path.
     std::string output = options.Output;

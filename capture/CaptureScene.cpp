@@ -86,6 +86,11 @@ bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     SetShowTimeSource([] { return CaptureTime; });
     SetHaltHandler(EndShowInsideFrame);
+    // A recording starts at the show's start, also the second in one process.
+    SetShowState({});
+    if (CaptureWindow != nullptr) {
+        return OpenFrameTarget(width, height, samples, error);
+    }
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (RegisterShowWindowClass(instance) == 0) {
@@ -122,7 +127,11 @@ bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
 bool RenderCaptureFrame(std::uint32_t time) {
     CaptureTime = time;
     try {
-        RenderFrame();
+        if (FrameSamples() == SamplesAtEdges) {
+            DrawFrameSmoothingEdges();
+        } else {
+            RenderFrame();
+        }
     } catch (const ShowEnded&) {
         return false;
     }

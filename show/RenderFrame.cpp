@@ -11,8 +11,12 @@ const ShowLayer ShowLayers[ShowLayerCount] = {
     {DrawShimmer, true},     {DrawCredits, false},
 };
 
-void RenderFrame() {
+void ClearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void RenderFrame() {
+    ClearFrame();
     for (const ShowLayer& layer : ShowLayers) {
         glLoadIdentity();
         layer.Draw();

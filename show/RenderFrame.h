@@ -12,4 +12,6 @@ struct ShowLayer {
 constexpr int ShowLayerCount = 5;
 extern const ShowLayer ShowLayers[ShowLayerCount];
 
+// What every frame starts with: colour and depth cleared.
+void ClearFrame();
 void RenderFrame();
