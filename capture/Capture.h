@@ -220,11 +220,13 @@ std::vector<FrameRect> SplitPicture(const EdgeTiles& tiles);
 // 4 samples everywhere. Whatever a layer throws (the end of the show) passes through.
 void DrawFrameSmoothingEdges();
 // What it did so far: frames, pixels of the picture and of them those drawn with 4
-// samples, and rectangles drawn each way.
+// samples, tiles and of them those marked, and rectangles drawn each way.
 struct EdgeSmoothingCounts {
     std::uint64_t Frames = 0;
     std::uint64_t PicturePixels = 0;
     std::uint64_t SampledPixels = 0;
+    std::uint64_t MarkedTiles = 0;
+    std::uint64_t Tiles = 0;
     std::uint64_t PlainRects = 0;
     std::uint64_t SampledRects = 0;
 };

@@ -213,6 +213,10 @@ void DrawFrameSmoothingEdges() {
             done.SampledPixels += static_cast<std::uint64_t>(r.Rect.Width) * r.Rect.Height;
         }
     }
+    done.Tiles += tiles.Marked.size();
+    for (std::uint8_t m : tiles.Marked) {
+        done.MarkedTiles += m;
+    }
     done.PlainRects += plain.size();
     done.SampledRects += sampled.size();
 
