@@ -313,7 +313,7 @@ int PartialFile::Create(const std::string& finalPath, const std::string& name, s
     std::string why;
     const int folder = OpenOutputFolder(parent, false, made, why);
     if (folder < 0) {
-        error = "cannot write " + name + ": " + why;
+        error = "cannot write " + name + " (in " + PrintableName(parent) + "): " + why;
         return -1;
     }
     const int fd = Create(folder, base, name, error);
