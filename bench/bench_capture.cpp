@@ -316,10 +316,16 @@ void WritePicture(const Settings& s, const std::string& name, const std::vector<
     if (s.Pictures.empty()) {
         return;
     }
-    mkdir(s.Pictures.c_str(), 0755);
     std::string error;
-    if (!WritePngFile(s.Pictures + "/" + name + ".png", p.data(), width, height, error)) {
+    bool made = false;
+    const int folder = OpenOutputFolder(s.Pictures, true, made, error);
+    if (folder < 0 ||
+        !WritePngFile(folder, name + ".png", s.Pictures + "/" + name + ".png", p.data(), width,
+                      height, error)) {
         std::fprintf(stderr, "bench_capture: %s\n", error.c_str());
+    }
+    if (folder >= 0) {
+        close(folder);
     }
 }
 

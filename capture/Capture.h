@@ -64,18 +64,36 @@ extern const char* const CaptureVersion;
 // removing the file in progress.
 void CatchInterrupts();
 bool CaptureInterrupted();
-// What a second interrupt must clean up: the file being written (null: none) and the
-// encoder process (-1: none).
-void GuardFileInProgress(const char* path);
+// What a second interrupt must clean up: the file being written, `name` in `folder` if
+// that name still leads to the file open as `fd` (null: none), and the encoder process
+// (-1: none).
+void GuardFileInProgress(int folder, const char* name, int fd);
 void GuardChildInProgress(pid_t child);
+
+// --- Messages (PrintableName.cpp) ---
+
+// A name as messages show it, on one line: a newline as "\n", a tab as "\t", other
+// control characters and bytes that are not UTF-8 as "\xNN", a backslash as "\\".
+std::string PrintableName(const std::string& name);
 
 // --- Files written whole or not at all (OutputFiles.cpp) ---
 
-// A file written under a temporary name beside its final one (".NAME.partial.EXT") and
-// renamed into place only when complete: the final name holds what it held before or a
-// whole new file, never part of one, and a failure removes only what this run made.
-// A second interrupt removes the temporary file too; a killed run may leave it, and the
-// next run for the same name replaces it.
+// Opens the folder `path` to write files in (O_PATH: for the *at calls), making it first
+// when `make` is set and it does not exist (`made` then tells whether this call made it);
+// -1 with the reason in `why`. A symbolic link at the end of the path is followed only
+// when the user running the recorder or root owns it: in a folder others can write to,
+// another user's link could send the files anywhere this user may write.
+int OpenOutputFolder(const std::string& path, bool make, bool& made, std::string& why);
+// Removes the folder `path` if it is still the one open as `folder` and empty.
+void RemoveMadeFolder(const std::string& path, int folder);
+
+// A file written under a temporary name of its own beside its final one
+// (".larkspur-XXXXXX.partial") and renamed into place only when complete: the final name
+// holds what it held before or a whole new file, never part of one, and a failure
+// removes only what this run made. The temporary file is locked for as long as it is
+// open, here or in the encoder, so that runs to the same folder leave each other's files
+// alone; a killed run may leave it, and the next run to that folder that finds it
+// unlocked removes it. A second interrupt removes it too.
 class PartialFile {
   public:
     PartialFile() = default;
@@ -83,30 +101,36 @@ class PartialFile {
     PartialFile& operator=(const PartialFile&) = delete;
     ~PartialFile() { Discard(); }
 
-    // Claims the temporary name for `finalPath` and returns it open for writing, or -1
-    // with "cannot write `name`: why" in `error`. Refuses a final name that exists and is
-    // not a regular file (a folder, a device, a FIFO, a socket, a symbolic link) without
-    // opening it.
+    // Claims a temporary file in `folder` for `finalName` there and returns a descriptor
+    // of it for writing (the caller closes it), or -1 with "cannot write NAME: why" in
+    // `error`. Refuses a final name that exists and is not a regular file (a folder, a
+    // device, a FIFO, a socket, a symbolic link) without opening it.
+    int Create(int folder, const std::string& finalName, const std::string& name,
+               std::string& error);
+    // The same in the folder of `finalPath` (see OpenOutputFolder).
     int Create(const std::string& finalPath, const std::string& name, std::string& error);
-    const std::string& TemporaryPath() const { return Temporary; }
-    // Renames the finished file into place.
+    const std::string& TemporaryName() const { return Temporary; }
+    // Renames the finished file into place if its temporary name still leads to it.
     bool Commit(std::string& error);
-    // Removes the temporary file if this run made it and it is not committed.
+    // Removes the temporary file if its name still leads to this run's file, and lets go.
     void Discard();
 
   private:
+    void Release();
+    int Folder = -1;
+    int Fd = -1; // holds the lock; the name is trusted only while it leads here
     std::string Final;
     std::string Temporary;
     std::string Name;
-    bool Owned = false;
 };
 
-// The temporary name for a final one: the same folder, the same extension.
-std::string PartialPathFor(const std::string& finalPath);
-// Whether the last part of the path has an extension a program could tell a format by.
-bool HasFileExtension(const std::string& path);
-// Empty when `path` holds a regular file or nothing; otherwise what it is ("a folder").
-std::string NonRegularFileKind(const std::string& path);
+// Whether `name` has the form of the temporary names above.
+bool IsTemporaryName(const std::string& name);
+// Removes from `folder` the temporary files of this user that no live run holds.
+void RemoveLeftoverFiles(int folder);
+// Empty when `name` in `folder` is a regular file or nothing; otherwise what it is
+// ("a folder").
+std::string NonRegularFileKind(int folder, const std::string& name);
 
 // --- The frame clock (CaptureClock.cpp) ---
 
@@ -273,11 +297,19 @@ struct EncoderPreset {
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 
-// Starts ffmpeg (found on PATH) reading frames of FrameWidth() x FrameHeight() in FramePixelOrder()
-// from a pipe and the soundtrack WAV from `soundtrackFd`, writing `output` (an absolute path, taken
-// as a plain file name whatever it looks like) in the container `format`, or one ffmpeg picks by
-// the name's extension when `format` is empty.
-bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
+// The container for a video file's name: "matroska" for .mkv, "mov" for .mov, otherwise
+// "mp4".
+const char* VideoContainerFor(const std::string& path);
+// The ffmpeg the recorder runs: the first executable file named ffmpeg in the absolute
+// folders of `searchPath` (PATH; null: the system's default path), or empty. A relative or
+// empty entry is skipped: it would run whatever lies in the working directory.
+std::string FindEncoderIn(const char* searchPath);
+std::string FindEncoder();
+// Starts ffmpeg (FindEncoder, looked up once for the run and named in its messages)
+// reading frames of FrameWidth() x FrameHeight() in FramePixelOrder() from a pipe and the
+// soundtrack WAV from `soundtrackFd`, writing the file open as `outputFd` (which ffmpeg
+// inherits, so that it writes that file and no other) in the container `format`.
+bool StartEncoder(int soundtrackFd, int fps, int outputFd, const std::string& format,
                   std::string& error);
 // Queues one frame (in FramePixelOrder()) for the encoder; false once the encoder failed.
 bool SubmitFrame(FrameRows frame);
@@ -294,9 +326,10 @@ double EncoderCpuSeconds();
 // Averages each factor × factor block of pixels into one (any leftover edge is dropped).
 std::vector<std::uint8_t> ShrinkPicture(const std::uint8_t* bgra, int width, int height,
                                         int factor);
-// Writes the picture as a PNG file whole or not at all (see PartialFile).
-bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
-                  std::string& error);
+// Writes the picture as the PNG file `name` in `folder`, whole or not at all (see
+// PartialFile); messages call it `shown`.
+bool WritePngFile(int folder, const std::string& name, const std::string& shown,
+                  const std::uint8_t* bgraTopDown, int width, int height, std::string& error);
 
 // --- Progress bar (Progress.cpp) ---
 

@@ -16,6 +16,11 @@ int main(int argc, char** argv) {
     }
     if (options.Help) {
         std::fputs(CaptureUsage, stdout);
+        // The one a recording would run, as PATH stands now.
+        const std::string encoder = FindEncoder();
+        std::printf("\nEncoder: %s\n", encoder.empty()
+                                           ? "none (no ffmpeg in the absolute folders of PATH)"
+                                           : PrintableName(encoder).c_str());
         return 0;
     }
     if (options.Version) {

@@ -40,10 +40,11 @@ const char* const CaptureUsage =
     "are not drawn: the show is moved past them, and the frames drawn come out the same\n"
     "to the byte as when every frame from 0 is drawn.\n"
     "\n"
-    "The video is written as .NAME.partial.EXT beside PATH and renamed to PATH when\n"
-    "complete; a failed or interrupted run removes it, a killed one (SIGKILL) may leave\n"
-    "it for the next run to replace. PATH is never opened before that: a folder, device\n"
-    "or FIFO there is refused.\n";
+    "The video is MP4, Matroska for a name ending in .mkv, QuickTime for .mov. It is\n"
+    "written as .larkspur-XXXXXX.partial beside PATH and renamed to PATH when complete;\n"
+    "a failed or interrupted run removes it, a killed one (SIGKILL) may leave it for the\n"
+    "next run to that folder to remove. PATH is never opened before that: a folder,\n"
+    "device or FIFO there is refused.\n";
 
 const char* const CaptureVersion = "larkspur-capture " LARKSPUR_VERSION "\n";
 
@@ -175,7 +176,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         auto number = [&](std::uint32_t& out) -> bool {
             if (!ParseNumber(value.c_str(), out)) {
                 error = "option " + OptionName(code) +
-                        " needs a whole number of milliseconds, not \"" + value + "\"";
+                        " needs a whole number of milliseconds, not \"" + PrintableName(value) +
+                        "\"";
                 return false;
             }
             return true;
@@ -193,7 +195,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         case FpsOption: {
             std::uint32_t fps = 0;
             if (!ParseNumber(value.c_str(), fps) || fps < 1 || fps > MaxCaptureFps) {
-                error = "--fps needs a whole number from 1 to 1000, not \"" + value + "\"";
+                error = "--fps needs a whole number from 1 to 1000, not \"" + PrintableName(value) +
+                        "\"";
                 return false;
             }
             options.Fps = static_cast<int>(fps);
@@ -209,7 +212,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         case ScaleOption: {
             std::uint32_t scale = 0;
             if (!ParseNumber(value.c_str(), scale) || scale < 1 || scale > 8) {
-                error = "--scale needs a whole number from 1 to 8, not \"" + value + "\"";
+                error = "--scale needs a whole number from 1 to 8, not \"" + PrintableName(value) +
+                        "\"";
                 return false;
             }
             options.StillScale = static_cast<int>(scale);
@@ -218,8 +222,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
         case SizeOption: {
             std::string why;
             if (!ParseSize(value, options.Width, options.Height, why)) {
-                error = "--size needs WIDTHxHEIGHT, both even, up to 3840x2160: \"" + value +
-                        "\" " + why;
+                error = "--size needs WIDTHxHEIGHT, both even, up to 3840x2160: \"" +
+                        PrintableName(value) + "\" " + why;
                 return false;
             }
             break;
@@ -228,7 +232,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             std::uint32_t samples = 0;
             if (!ParseNumber(value.c_str(), samples) ||
                 (samples != 1 && samples != 2 && samples != 4 && samples != 8)) {
-                error = "--samples needs 1, 2, 4 or 8, not \"" + value + "\"";
+                error = "--samples needs 1, 2, 4 or 8, not \"" + PrintableName(value) + "\"";
                 return false;
             }
             options.Samples = static_cast<int>(samples);
@@ -253,13 +257,13 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             break;
         case StillsOption:
             if (!ParseTimeList(value, options.Stills)) {
-                error =
-                    "--stills needs show times in ms separated by commas, not \"" + value + "\"";
+                error = "--stills needs show times in ms separated by commas, not \"" +
+                        PrintableName(value) + "\"";
                 return false;
             }
             break;
         case 1:
-            error = "unexpected argument \"" + value + "\" (see --help)";
+            error = "unexpected argument \"" + PrintableName(value) + "\" (see --help)";
             return false;
         case ':':
             error = "option " + OptionName(optopt) + " needs a value";
@@ -273,7 +277,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             } else if (word.find('=') != std::string::npos && optopt != 0) {
                 error = "option " + OptionName(optopt) + " takes no value";
             } else {
-                error = "unknown option \"" + word + "\" (see --help)";
+                error = "unknown option \"" + PrintableName(word) + "\" (see --help)";
             }
             return false;
         }
@@ -281,7 +285,7 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (optind < argc) {
         // Words after "--".
-        error = std::string("unexpected argument \"") + argv[optind] + "\" (see --help)";
+        error = "unexpected argument \"" + PrintableName(argv[optind]) + "\" (see --help)";
         return false;
     }
     if (options.Help || options.Version) {
@@ -293,6 +297,12 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (options.Start >= options.End) {
         error = "--start must come before --end (and before the end of the show at 84000 ms)";
+        return false;
+    }
+    if (!options.Stills.empty() &&
+        (options.Width / options.StillScale < 1 || options.Height / options.StillScale < 1)) {
+        error = "--scale " + std::to_string(options.StillScale) + " leaves nothing of a " +
+                std::to_string(options.Width) + "x" + std::to_string(options.Height) + " frame";
         return false;
     }
     for (std::uint32_t t : options.Stills) {

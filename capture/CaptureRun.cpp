@@ -13,7 +13,6 @@
 
 #include <GL/gl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 CaptureTimings LastCaptureTimings;
@@ -37,34 +36,15 @@ static int Fail(const std::string& message) {
     return 1;
 }
 
-static bool PrepareStillFolder(const std::string& path, std::string& error) {
-    if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST) {
-        error = "cannot make the folder " + path + " for the stills: " + std::strerror(errno);
-        return false;
-    }
-    struct stat info = {};
-    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        error = "cannot write the stills to " + path + ": it is not a folder";
-        return false;
-    }
-    if (access(path.c_str(), W_OK) != 0) {
-        error = "cannot write the stills to " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
-static std::string StillName(const std::string& folder, std::uint32_t time) {
+static std::string StillName(std::uint32_t time) {
     char name[32];
     std::snprintf(name, sizeof name, "still-%05u.png", time);
-    return folder + "/" + name;
+    return name;
 }
 
-static int RecordStills(const CaptureOptions& options) {
+// The stills, written into `folder` (the opened --output) by name.
+static int DrawStills(const CaptureOptions& options, int folder) {
     std::string error;
-    if (!PrepareStillFolder(options.Output, error)) {
-        return Fail(error);
-    }
     const int fps = options.Fps;
     std::vector<std::uint64_t> frames;
     for (std::uint32_t t : options.Stills) {
@@ -103,7 +83,7 @@ static int RecordStills(const CaptureOptions& options) {
             const std::vector<std::uint8_t> small =
                 scale > 1 ? ShrinkPicture(picture.data(), options.Width, options.Height, scale)
                           : std::vector<std::uint8_t>();
-            if (!WritePngFile(StillName(options.Output, t),
+            if (!WritePngFile(folder, StillName(t), options.Output + "/" + StillName(t),
                               scale > 1 ? small.data() : picture.data(), options.Width / scale,
                               options.Height / scale, error)) {
                 EndProgress(done);
@@ -117,15 +97,32 @@ static int RecordStills(const CaptureOptions& options) {
     EndProgress(frames.size());
     LastCaptureTimings.Wall = SecondsSince(started);
     for (std::uint32_t t : options.Stills) {
-        std::fprintf(stderr, "larkspur-capture: wrote %s\n", StillName(options.Output, t).c_str());
+        std::fprintf(stderr, "larkspur-capture: wrote %s\n",
+                     PrintableName(options.Output + "/" + StillName(t)).c_str());
     }
     return 0;
 }
 
-// `path` is absolute: ffmpeg is given it as a plain file name. Messages name the output
-// as the user wrote it.
+static int RecordStills(const CaptureOptions& options) {
+    std::string why;
+    bool made = false;
+    const int folder = OpenOutputFolder(options.Output, true, made, why);
+    if (folder < 0) {
+        return Fail("cannot write the stills to " + PrintableName(options.Output) + ": " + why);
+    }
+    const int status = DrawStills(options, folder);
+    // A folder this run made stays only with stills in it.
+    if (made && LastCaptureTimings.FramesWritten == 0) {
+        RemoveMadeFolder(options.Output, folder);
+    }
+    close(folder);
+    return status;
+}
+
+// `path` is absolute. Messages name the output as the user wrote it.
 static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     std::string error;
+    const std::string shown = PrintableName(options.Output);
     const int fps = options.Fps;
     const std::uint64_t first = FirstFrameAtOrAfter(options.Start, fps);
     const std::uint64_t end = FirstFrameAtOrAfter(options.End, fps);
@@ -133,30 +130,30 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
         return Fail("no frame falls between --start and --end at this frame rate");
     }
     PartialFile video;
-    const int videoFd = video.Create(path, "the video to " + options.Output, error);
+    const int videoFd = video.Create(path, "the video to " + shown, error);
     if (videoFd < 0) {
         return Fail(error);
     }
-    close(videoFd); // ffmpeg opens it by name, as it rewrites it to put the index first
 
     const int soundtrack = MakeSoundtrackFile(error);
     if (soundtrack < 0) {
+        close(videoFd);
         return Fail(error);
     }
     const bool soundtrackWritten =
         WriteSoundtrack(ShowDataFiles[SongDataFile], FrameSample(first, fps),
                         FrameSample(end, fps) - FrameSample(first, fps), soundtrack, error);
-    // A name without an extension tells ffmpeg no container: it gets the usual one.
     // The encoder reads the frame size from the frame target, so the scene comes first.
     if (soundtrackWritten &&
         !OpenCaptureScene(error, options.Width, options.Height, options.Samples)) {
         close(soundtrack);
+        close(videoFd);
         return Fail(error);
     }
     const bool started =
-        soundtrackWritten && StartEncoder(soundtrack, fps, video.TemporaryPath(),
-                                          HasFileExtension(path) ? "" : "mp4", error);
-    close(soundtrack); // ffmpeg has its own copy
+        soundtrackWritten && StartEncoder(soundtrack, fps, videoFd, VideoContainerFor(path), error);
+    close(soundtrack); // ffmpeg has its own copies
+    close(videoFd);
     if (!started) {
         return Fail(error);
     }
@@ -200,7 +197,7 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
         // Half a recording is no recording; there is no need to wait for it.
         EndProgress(endedAt > first ? endedAt - first : 0);
         AbandonEncoder();
-        return Fail("interrupted; " + options.Output + " was not written");
+        return Fail("interrupted; " + shown + " was not written");
     }
     while (encoderOk) {
         const auto stage = StageClock::now();
@@ -223,7 +220,7 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
         return Fail(error);
     }
     if (CaptureInterrupted()) {
-        return Fail("interrupted; " + options.Output + " was not written");
+        return Fail("interrupted; " + shown + " was not written");
     }
     const std::uint64_t wanted = endedAt > first ? endedAt - first : 0;
     if (timings.FramesWritten != wanted) {
@@ -244,7 +241,7 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
                      FrameTime(end, fps));
     }
     std::fprintf(stderr, "larkspur-capture: wrote %s (%llu frames, %.3f s at %d fps)\n",
-                 options.Output.c_str(), static_cast<unsigned long long>(timings.FramesWritten),
+                 shown.c_str(), static_cast<unsigned long long>(timings.FramesWritten),
                  static_cast<double>(timings.FramesWritten) / fps, fps);
     return 0;
 }
@@ -268,7 +265,7 @@ int RunCapture(const CaptureOptions& given) {
         std::free(here);
     }
     if (!options.ShowDir.empty() && chdir(options.ShowDir.c_str()) != 0) {
-        return Fail("cannot enter " + options.ShowDir + ": " + std::strerror(errno));
+        return Fail("cannot enter " + PrintableName(options.ShowDir) + ": " + std::strerror(errno));
     }
     std::string problem = CheckShowData();
     if (problem.empty()) {

@@ -9,14 +9,18 @@
 #include <csignal>
 #include <cstring>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 static std::atomic<int> Interrupts{0};
 static std::atomic<pid_t> GuardedChild{-1};
 static std::atomic<bool> GuardedFileSet{false};
-// Written only while GuardedFileSet is false, so the handler never sees half a path.
-static char GuardedFile[4097];
+// Written only while GuardedFileSet is false, so the handler never sees half of them.
+static int GuardedFolder = -1;
+static int GuardedFd = -1;
+static char GuardedName[256];
 
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<pid_t>::is_always_lock_free &&
                   std::atomic<bool>::is_always_lock_free,
@@ -32,8 +36,13 @@ static void OnInterrupt(int) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
     }
-    if (GuardedFileSet.load()) {
-        unlink(GuardedFile);
+    // Only while the name still leads to this run's file: it may be another's by now.
+    struct stat byName = {};
+    struct stat open = {};
+    if (GuardedFileSet.load() && fstat(GuardedFd, &open) == 0 &&
+        fstatat(GuardedFolder, GuardedName, &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+        byName.st_dev == open.st_dev && byName.st_ino == open.st_ino) {
+        unlinkat(GuardedFolder, GuardedName, 0);
     }
     static const char message[] = "larkspur-capture: interrupted again; stopped at once\n";
     [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, message, sizeof message - 1);
@@ -59,12 +68,14 @@ bool CaptureInterrupted() {
     return Interrupts.load() != 0;
 }
 
-void GuardFileInProgress(const char* path) {
+void GuardFileInProgress(int folder, const char* name, int fd) {
     GuardedFileSet = false;
-    if (path == nullptr || std::strlen(path) >= sizeof GuardedFile) {
+    if (name == nullptr || std::strlen(name) >= sizeof GuardedName) {
         return;
     }
-    std::strcpy(GuardedFile, path);
+    std::strcpy(GuardedName, name);
+    GuardedFolder = folder;
+    GuardedFd = fd;
     GuardedFileSet = true;
 }
 

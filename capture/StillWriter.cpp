@@ -71,15 +71,16 @@ static void WritePngBytes(png_structp png, png_bytep data, png_size_t size) {
 
 static void FlushPngBytes(png_structp) {}
 
-bool WritePngFile(const std::string& path, const std::uint8_t* bgraTopDown, int width, int height,
-                  std::string& error) {
+bool WritePngFile(int folder, const std::string& name, const std::string& shown,
+                  const std::uint8_t* bgraTopDown, int width, int height, std::string& error) {
+    const std::string path = PrintableName(shown);
     if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
         error = "bad picture size for " + path;
         return false;
     }
     PartialFile file;
     PngSink sink;
-    sink.Fd = file.Create(path, path, error);
+    sink.Fd = file.Create(folder, name, path, error);
     if (sink.Fd < 0) {
         return false;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <csignal>
 #include <cstring>
@@ -15,7 +16,9 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <strings.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,8 +85,59 @@ static void WriterLoop() {
     }
 }
 
-// ffmpeg finds the soundtrack at this descriptor.
+// ffmpeg finds the soundtrack and the video file at these descriptors.
 static constexpr int SoundtrackDescriptor = 3;
+static constexpr int OutputDescriptor = 4;
+// The ffmpeg of this run, as its messages name it.
+static std::string EncoderProgram;
+
+const char* VideoContainerFor(const std::string& path) {
+    const auto endsWith = [&](const char* extension) {
+        const std::size_t n = std::strlen(extension);
+        return path.size() > n && strcasecmp(path.c_str() + path.size() - n, extension) == 0 &&
+               path[path.size() - n - 1] != '/';
+    };
+    if (endsWith(".mkv")) {
+        return "matroska";
+    }
+    if (endsWith(".mov")) {
+        return "mov";
+    }
+    return "mp4";
+}
+
+std::string FindEncoderIn(const char* searchPath) {
+    std::string path;
+    if (searchPath != nullptr) {
+        path = searchPath;
+    } else {
+        char fallback[256] = {};
+        confstr(_CS_PATH, fallback, sizeof fallback);
+        path = fallback;
+    }
+    for (std::size_t begin = 0; begin <= path.size();) {
+        std::size_t colon = path.find(':', begin);
+        if (colon == std::string::npos) {
+            colon = path.size();
+        }
+        const std::string folder = path.substr(begin, colon - begin);
+        begin = colon + 1;
+        if (folder.empty() || folder[0] != '/') {
+            continue;
+        }
+        const std::string program = folder + (folder.back() == '/' ? "" : "/") + "ffmpeg";
+        struct stat info = {};
+        if (stat(program.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            access(program.c_str(), X_OK) == 0) {
+            return program;
+        }
+    }
+    return {};
+}
+
+std::string FindEncoder() {
+    return FindEncoderIn(std::getenv("PATH"));
+}
 
 EncoderPreset EncoderPresetFor(int width, int height) {
     // The shimmer's new tiling in every frame makes the picture costly to encode;
@@ -102,8 +156,14 @@ EncoderPreset EncoderPresetFor(int width, int height) {
     return {"superfast", 22, 0};
 }
 
-bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const std::string& format,
+bool StartEncoder(int soundtrackFd, int fps, int outputFd, const std::string& format,
                   std::string& error) {
+    EncoderProgram = FindEncoder();
+    if (EncoderProgram.empty()) {
+        error = "no video encoder: no ffmpeg program in the absolute folders of PATH (Debian "
+                "package ffmpeg); --stills needs none";
+        return false;
+    }
     // A dead encoder shows up as a failed write, not as a signal that kills us.
     std::signal(SIGPIPE, SIG_IGN);
     int fds[2];
@@ -131,13 +191,11 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
         // Plays everywhere: H.264 4:2:0 and AAC, index at the front.
         "-c:v", "libx264", "-preset", preset.Preset, "-crf", std::to_string(preset.Crf), "-bf",
         std::to_string(preset.BFrames), "-pix_fmt", "yuv420p", "-r", rate, "-c:a", "aac", "-b:a",
-        "192k", "-movflags", "+faststart"};
-    if (!format.empty()) {
-        args.insert(args.end(), {"-f", format});
-    }
-    // "file:" keeps a name such as "pipe:1" or "-y" from being taken as a protocol or
-    // an option.
-    args.push_back("file:" + output);
+        "192k", "-movflags", "+faststart",
+        // The file this run made, by its descriptor: ffmpeg reopens it to put the index
+        // first, and a name could by then lead elsewhere. It has no extension to tell the
+        // container by.
+        "-f", format, "file:/dev/fd/" + std::to_string(OutputDescriptor)};
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -145,12 +203,16 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     argv.push_back(nullptr);
 
     // dup2 clears close-on-exec on the copy it makes, but not when the descriptor has the
-    // number already: the soundtrack is first moved clear of the numbers it is copied to.
+    // number already: both files are first moved clear of the numbers they are copied to.
     const int soundtrack = fcntl(soundtrackFd, F_DUPFD_CLOEXEC, 10);
-    if (soundtrack < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        error = std::string("cannot hand the soundtrack to the encoder: ") + std::strerror(errno);
+    const int output = fcntl(outputFd, F_DUPFD_CLOEXEC, 10);
+    if (soundtrack < 0 || output < 0) {
+        error = std::string("cannot hand the files to the encoder: ") + std::strerror(errno);
+        for (int fd : {fds[0], fds[1], soundtrack, output}) {
+            if (fd >= 0) {
+                close(fd);
+            }
+        }
         return false;
     }
     posix_spawn_file_actions_t actions;
@@ -158,18 +220,18 @@ bool StartEncoder(int soundtrackFd, int fps, const std::string& output, const st
     posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, soundtrack, SoundtrackDescriptor);
+    posix_spawn_file_actions_adddup2(&actions, output, OutputDescriptor);
     const int spawned =
-        posix_spawnp(&EncoderPid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+        posix_spawn(&EncoderPid, EncoderProgram.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
     close(soundtrack);
+    close(output);
     if (spawned != 0) {
         close(fds[1]);
         EncoderPid = -1;
-        error = spawned == ENOENT
-                    ? "no video encoder: the ffmpeg program is not installed (Debian package "
-                      "ffmpeg); --stills needs none"
-                    : std::string("cannot start the encoder ffmpeg: ") + std::strerror(spawned);
+        error = "cannot start the encoder " + PrintableName(EncoderProgram) + ": " +
+                std::strerror(spawned);
         return false;
     }
     GuardChildInProgress(EncoderPid);
@@ -253,11 +315,12 @@ bool FinishEncoder(std::string& error) {
         return false;
     }
     if (WIFSIGNALED(status)) {
-        error = "the encoder (ffmpeg) was killed by signal " + std::to_string(WTERMSIG(status));
+        error = "the encoder " + PrintableName(EncoderProgram) + " was killed by signal " +
+                std::to_string(WTERMSIG(status));
         return false;
     }
     if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
-        error = "the encoder (ffmpeg) failed with exit status " +
+        error = "the encoder " + PrintableName(EncoderProgram) + " failed with exit status " +
                 std::to_string(WEXITSTATUS(status)) + " (its message is above)";
         return false;
     }

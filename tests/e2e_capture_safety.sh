@@ -64,10 +64,18 @@ for name in notes -; do
         "${tiny[@]}" --output "$name") >/dev/null 2>"$work/err"
     status=$?
     [ "$status" -eq 1 ] || fail "failing encoder, output $name: status $status"
+    grep -q "the encoder $fake/ffmpeg failed with exit status 1" "$work/err" ||
+        fail "failing encoder not named: $(cat "$work/err")"
     [ "$(cat "$work/out/$name" 2>/dev/null)" = "keep me" ] ||
         fail "failing encoder: the existing file $name was changed or removed"
     nothing_left_in "$work/out" "failing encoder, output $name"
 done
+
+# --- The ffmpeg a recording would run is the one --help names: absolute PATH entries only. ---
+(cd "$fake" && PATH=":$fake:$PATH" "$capture" --help) | grep -qx "Encoder: $fake/ffmpeg" ||
+    fail "--help does not name $fake/ffmpeg"
+(cd "$fake" && PATH=":/nonexistent" "$capture" --help) | grep -q "^Encoder: none" ||
+    fail "--help names an ffmpeg from the working directory"
 
 # --- What is not a regular file is refused at once and left as it was. ---
 mkdir "$work/out/folder"
@@ -137,13 +145,18 @@ status=$?
 [ "$status" -eq 0 ] || fail "closed standard streams: status $status"
 cmp -s "$work/out/open.mp4" "$work/out/closed.mp4" ||
     fail "with standard output and error closed the video differs"
+# Written through the descriptor, the index still comes before the media data.
+offsets="$(grep -obaE 'moov|mdat' "$work/out/open.mp4" | head -2 | tr '\n' ' ')"
+case "$offsets" in *moov*mdat*) ;; *) fail "the index is not first: $offsets" ;; esac
 
 # --- Interrupted and killed recordings. ---
-# Whether the process has a child (the recorder's only child is ffmpeg).
+# The process's child, if it has one (the recorder's only child is ffmpeg): its pid in
+# $child.
 has_child() {
-    local stat ppid
+    local stat ppid pid
     for stat in /proc/[0-9]*/stat; do
-        { read -r _ _ _ ppid _ <"$stat"; } 2>/dev/null && [ "$ppid" = "$1" ] && return 0
+        { read -r pid _ _ ppid _ <"$stat"; } 2>/dev/null && [ "$ppid" = "$1" ] &&
+            child="$pid" && return 0
     done
     return 1
 }
@@ -195,9 +208,15 @@ nothing_left_in "$work/out" "two interrupts"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "two interrupts left: $(ls -A "$TMPDIR")"
 
 start_long
+encoder="$child"
 kill -KILL "$pid"
 wait "$pid"
-sleep 2 # ffmpeg sees the pipe close and finishes what it has
+# ffmpeg sees the pipe close and finishes what it has; until it ends, its file is live.
+for _ in $(seq 600); do
+    kill -0 "$encoder" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$encoder" 2>/dev/null && fail "ffmpeg of the killed recorder still runs after 60 s"
 [ -e "$work/out/long.mp4" ] && fail "SIGKILL left a video at the final name"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "SIGKILL left: $(ls -A "$TMPDIR")"
 run "${tiny[@]}" --output "$work/out/long.mp4"

@@ -158,6 +158,11 @@ TEST(CaptureOptions, SizeAndSamples) {
     CaptureOptions plain;
     ASSERT_TRUE(Parse({"--size=640x480"}, plain, error)) << error;
     EXPECT_EQ(plain.Samples, 1) << "the default recording stays as it was";
+    CaptureOptions smallest;
+    ASSERT_TRUE(Parse({"--size", "8x6", "--scale", "6", "--stills", "0"}, smallest, error))
+        << error;
+    CaptureOptions noStills;
+    ASSERT_TRUE(Parse({"--size", "2x2", "--scale", "4"}, noStills, error)) << "no stills, no scale";
     CaptureOptions largest;
     ASSERT_TRUE(Parse({"--size", "3840x2160", "--samples", "2"}, largest, error)) << error;
     EXPECT_EQ(largest.Samples, 2);
@@ -174,6 +179,12 @@ TEST(CaptureOptions, SizeAndSamples) {
         {{"--samples", "3"}, "--samples needs 1, 2, 4 or 8"},
         {{"--samples", "16"}, "--samples needs 1, 2, 4 or 8"},
         {{"--samples", "0"}, "--samples needs 1, 2, 4 or 8"},
+        // Found here, not after drawing up to the still.
+        {{"--size", "2x2", "--scale", "4", "--stills", "5000"},
+         "--scale 4 leaves nothing of a 2x2"},
+        {{"--size", "8x6", "--scale", "8", "--stills", "0"}, "--scale 8 leaves nothing of a 8x6"},
+        // A value with a newline is shown escaped, so the message stays one line.
+        {{"--size", "64x\n48"}, "\"64x\\n48\""},
     };
     for (const auto& [args, text] : bad) {
         CaptureOptions o;

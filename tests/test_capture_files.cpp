@@ -35,6 +35,7 @@ struct ScratchFolder {
     }
     ~ScratchFolder() { std::system(("rm -rf '" + Path + "'").c_str()); }
     std::string operator/(const std::string& name) const { return Path + "/" + name; }
+    int Open() const { return open(Path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); }
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         if (DIR* dir = opendir(Path.c_str())) {
@@ -66,23 +67,22 @@ bool WriteText(int fd, const std::string& text) {
 
 } // namespace
 
-TEST(CaptureFiles, TemporaryNameKeepsTheFolderAndTheExtension) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"x.mp4", ".x.partial.mp4"},
-        {"/a/b.c/x.mp4", "/a/b.c/.x.partial.mp4"},
-        {"/a/b.c/notes", "/a/b.c/.notes.partial"},
-        {"file:x.mp4", ".file:x.partial.mp4"},
-        {"-y", ".-y.partial"},
-        {".hidden", "..hidden.partial"},
-        {"trailing.", ".trailing..partial"},
+TEST(CaptureFiles, TemporaryNameIsShortAndTheContainerComesFromTheFinalName) {
+    ScratchFolder folder;
+    std::string error;
+    PartialFile file;
+    // NAME_MAX: the temporary name must not grow with the final one.
+    const std::string longest(255, 'v');
+    ASSERT_TRUE(WriteText(file.Create(folder / longest, "the video", error), "whole")) << error;
+    EXPECT_TRUE(IsTemporaryName(file.TemporaryName())) << file.TemporaryName();
+    ASSERT_TRUE(file.Commit(error)) << error;
+    EXPECT_EQ(Contents(folder / longest), "whole");
+    const std::vector<std::pair<std::string, std::string>> containers = {
+        {"/a/x.mkv", "matroska"}, {"X.MKV", "matroska"}, {"x.mov", "mov"}, {"x.mp4", "mp4"},
+        {"notes", "mp4"},         {"pipe:1", "mp4"},     {".mkv", "mp4"},  {"/a.mkv/x", "mp4"},
     };
-    for (const auto& [finalName, partial] : cases) {
-        EXPECT_EQ(PartialPathFor(finalName), partial) << finalName;
-    }
-    EXPECT_TRUE(HasFileExtension("/a/x.mp4"));
-    EXPECT_TRUE(HasFileExtension("file:x.mkv"));
-    for (const char* name : {"notes", "/a.b/notes", ".hidden", "pipe:1", "trailing."}) {
-        EXPECT_FALSE(HasFileExtension(name)) << name;
+    for (const auto& [name, container] : containers) {
+        EXPECT_EQ(VideoContainerFor(name), container) << name;
     }
 }
 
@@ -96,18 +96,65 @@ TEST(CaptureFiles, FinalNameChangesOnlyByACommittedRegularFile) {
     {
         PartialFile file;
         ASSERT_TRUE(WriteText(file.Create(target, "the video", error), "half")) << error;
-        EXPECT_EQ(file.TemporaryPath(), folder / ".video.partial.mp4");
+        EXPECT_EQ(folder.Names(), (std::vector<std::string>{file.TemporaryName(), "video.mp4"}));
     }
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"video.mp4"});
     EXPECT_EQ(Contents(target), "older");
 
-    // A leftover of a killed run is replaced; the committed file replaces the older one.
-    Put(folder / ".video.partial.mp4", "leftover");
+    // The committed file replaces the older one.
     PartialFile file;
     ASSERT_TRUE(WriteText(file.Create(target, "the video", error), "new")) << error;
     ASSERT_TRUE(file.Commit(error)) << error;
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"video.mp4"});
     EXPECT_EQ(Contents(target), "new");
+}
+
+// A left-over is removed only when it is this user's and no live run holds it.
+TEST(CaptureFiles, LeftoversOfDeadRunsGoAndLiveRunsFilesStay) {
+    ScratchFolder folder;
+    const int dir = folder.Open();
+    std::string error;
+    PartialFile live;
+    ASSERT_TRUE(WriteText(live.Create(dir, "first.mp4", "the first video", error), "")) << error;
+    const std::vector<std::string> kept = {".larkspur-abc12.partial", "notes"};
+    for (const std::string& name : kept) {
+        Put(folder / name, "kept");
+    }
+    Put(folder / ".larkspur-dead00.partial", "left over");
+    mkdir((folder / ".larkspur-dir000.partial").c_str(), 0755);
+    const bool root = geteuid() == 0;
+    if (root) {
+        Put(folder / ".larkspur-other0.partial", "another user's");
+        ASSERT_EQ(chown((folder / ".larkspur-other0.partial").c_str(), 65534, 65534), 0);
+    }
+
+    PartialFile second;
+    ASSERT_TRUE(WriteText(second.Create(dir, "second.mp4", "the second video", error), ""))
+        << error;
+    std::vector<std::string> expected = kept;
+    expected.insert(expected.end(),
+                    {".larkspur-dir000.partial", live.TemporaryName(), second.TemporaryName()});
+    if (root) {
+        expected.push_back(".larkspur-other0.partial");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(folder.Names(), expected);
+    EXPECT_TRUE(live.Commit(error)) << error;
+    close(dir);
+}
+
+TEST(CaptureFiles, MessagesShowNamesOnOneLine) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"a\nb\tc\rd \\", "a\\nb\\tc\\x0Dd \\\\"},
+        {"caf\xC3\xA9 \xF0\x9F\x8E\xB5", "caf\xC3\xA9 \xF0\x9F\x8E\xB5"},
+        {"bad\xFF\xC3", "bad\\xFF\\xC3"},
+        // Overlong, a surrogate, past U+10FFFF, and a C1 control (CSI).
+        {"\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\xC2\x9B",
+         "\\xC0\\xAF\\xED\\xA0\\x80\\xF4\\x90\\x80\\x80\\xC2\\x9B"},
+    };
+    for (const auto& [name, shown] : cases) {
+        EXPECT_EQ(PrintableName(name), shown);
+    }
 }
 
 TEST(CaptureFiles, SoundtrackFileHasNoNameInTheTemporaryFolder) {
@@ -145,7 +192,8 @@ TEST(CaptureFiles, StillThatCannotBeWrittenWholeIsRemovedAndSaysWhy) {
     std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     std::string error;
-    const bool written = WritePngFile(still, noise.data(), 64, 64, error);
+    const int dir = folder.Open();
+    const bool written = WritePngFile(dir, "still-00000.png", still, noise.data(), 64, 64, error);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_FALSE(written);
@@ -153,7 +201,8 @@ TEST(CaptureFiles, StillThatCannotBeWrittenWholeIsRemovedAndSaysWhy) {
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"still-00000.png"});
     EXPECT_EQ(Contents(still), "older still");
 
-    ASSERT_TRUE(WritePngFile(still, noise.data(), 64, 64, error)) << error;
+    ASSERT_TRUE(WritePngFile(dir, "still-00000.png", still, noise.data(), 64, 64, error)) << error;
+    close(dir);
     EXPECT_EQ(Contents(still).substr(1, 3), "PNG");
     EXPECT_EQ(folder.Names(), std::vector<std::string>{"still-00000.png"});
 }

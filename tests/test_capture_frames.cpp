@@ -110,9 +110,11 @@ TEST_F(CaptureFrames, TheEncoderGetsTopRowFirstInTheOrderItIsTold) {
     const Target wide = Targets[1];
     const std::vector<std::uint8_t> whole = WholeFrameOfTheShow(wide);
     const int soundtrack = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    const int output = open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::string error;
-    ASSERT_TRUE(StartEncoder(soundtrack, 60, std::string(folder) + "/out.mp4", "", error)) << error;
+    ASSERT_TRUE(StartEncoder(soundtrack, 60, output, "mp4", error)) << error;
     close(soundtrack);
+    close(output);
     StartFrameRead();
     for (FrameRows rows = FlushFrame(); rows.Top != nullptr; rows = FlushFrame()) {
         ASSERT_TRUE(SubmitFrame(rows));
