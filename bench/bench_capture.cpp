@@ -319,9 +319,8 @@ void WritePicture(const Settings& s, const std::string& name, const std::vector<
     std::string error;
     bool made = false;
     const int folder = OpenOutputFolder(s.Pictures, true, made, error);
-    if (folder < 0 ||
-        !WritePngFile(folder, name + ".png", s.Pictures + "/" + name + ".png", p.data(), width,
-                      height, error)) {
+    if (folder < 0 || !WritePngFile(folder, name + ".png", s.Pictures + "/" + name + ".png",
+                                    p.data(), width, height, error)) {
         std::fprintf(stderr, "bench_capture: %s\n", error.c_str());
     }
     if (folder >= 0) {

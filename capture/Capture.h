@@ -294,6 +294,7 @@ struct EncoderPreset {
     const char* Preset;
     int Crf;
     int BFrames; // the most B-frames in a row
+    int Subme;   // x264's subme (0: no motion search finer than a pixel); -1: the preset's
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 
