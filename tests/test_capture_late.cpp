@@ -45,9 +45,9 @@ TEST_F(CaptureLate, FullSizeFramesComeOutAsWhenEveryFrameIsDrawn) {
         int Width, Height, Samples, Fps;
         std::uint32_t Time;
     };
-    const Case cases[] = {{1920, 1080, SamplesAtEdges, 10, 30000},
-                          {1920, 1080, SamplesAtEdges, 10, 70000},
-                          {1280, 720, 4, 5, 50000},
+    const Case cases[] = {{1920, 1080, SamplesAtEdges, 5, 30000},
+                          {1920, 1080, SamplesAtEdges, 2, 70000},
+                          {1280, 720, 4, 3, 50000},
                           {640, 480, 1, 60, 40000}};
     std::string error;
     for (const Case& c : cases) {
@@ -65,14 +65,14 @@ TEST_F(CaptureLate, StillFromAFreshRecorderIsTheFrameDrawnTheLongWay) {
     ASSERT_NE(mkdtemp(folder), nullptr);
     const std::string dir = folder;
     const std::string command = std::string("'") + build +
-                                "/larkspur-capture' --quiet --fps 10 --size 1280x720 "
+                                "/larkspur-capture' --quiet --fps 5 --size 1280x720 "
                                 "--stills 30000 --output '" +
                                 dir + "/program' 2>'" + dir + "/err'";
     ASSERT_EQ(std::system(command.c_str()), 0) << Read(dir + "/err");
 
     std::string error;
     ASSERT_TRUE(OpenFrameTarget(1280, 720, SamplesAtEdges, error)) << error;
-    const std::vector<std::uint8_t> drawn = Frame(30000, 10, true);
+    const std::vector<std::uint8_t> drawn = Frame(30000, 5, true);
     bool made = false;
     const int out = OpenOutputFolder(dir + "/here", true, made, error);
     ASSERT_GE(out, 0) << error;
