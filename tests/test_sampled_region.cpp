@@ -96,10 +96,12 @@ TEST(SampledRegion, BoxesMarkTheTilesOfWhatTheyCoverOnTheScreen) {
     const int diamond = MarkedCount(tiles);
     EXPECT_GT(diamond, 0);
 
-    // A box reaching behind the eye (w <= 0) may cover anything.
+    // A box reaching behind the eye (w < 0) may cover anything.
     double perspective[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, -1, 0, 0, 0, 0};
+    const float far[3] = {0.1f, 0.1f, -4};
+    const float behind[3] = {0.2f, 0.2f, 0.5f};
     EdgeTiles all = UnmarkedTiles(Picture);
-    MarkBoxTiles(perspective, Picture, low, high, all);
+    MarkBoxTiles(perspective, Picture, far, behind, all);
     EXPECT_EQ(MarkedCount(all), static_cast<int>(all.Marked.size()));
 }
 
