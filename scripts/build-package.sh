@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the show in one go and prints the package's path.
 # Usage: bash scripts/build-package.sh [BUILD_DIR]     (default: build-package/)
-# Installs what the build needs (scripts/install-deps.sh), then builds only the show, the
+# Installs what the build needs (scripts/install-deps.sh package), then builds only the show, the
 # recorder and their media, in Release, into a folder of its own: no tests, no benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 dir="$(realpath -m "${1:-build-package}")"
 
-bash scripts/install-deps.sh >&2
+bash scripts/install-deps.sh package >&2
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -21,7 +21,7 @@ export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DLARKSPUR_TESTS=OFF -DLARKSPUR_BENCH=OFF -DLARKSPUR_SANITIZE=OFF -DLARKSPUR_FUZZ=OFF \
     "${launcher[@]}" >&2
-nice -n 10 cmake --build "$dir" >&2
+nice -n 10 cmake --build "$dir" -j "$(nproc)" >&2
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")"
 package="$dir/larkspur_${version}_$(dpkg --print-architecture).deb"

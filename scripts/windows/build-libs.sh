@@ -133,7 +133,7 @@ export AR="$triple-ar" RANLIB="$triple-ranlib" RC="$triple-windres" STRIP="$trip
 export CFLAGS="-O2" CXXFLAGS="-O2" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib"
 # Only the prefix's own .pc files: nothing of the build machine may leak in.
 export PKG_CONFIG=pkg-config PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
-jobs=(-j2)
+jobs=(-j"$(nproc)")
 run() { nice -n 10 "$@"; }
 # configure scripts run where they lie.
 run_in() { (cd "$1" && shift && run "$@"); }
