@@ -110,9 +110,9 @@ inside_display() {
         return 1
     fi
     appeared="$(date +%s.%N)"
-    # The menu entry installed beside the launcher.
-    entry="$(ls "$(dirname "$(readlink -f "$(command -v "$launcher")")")"/../share/applications/*.desktop)"
-    class="$(sed -n 's/^StartupWMClass=//p' "$entry")"
+    # The show's menu entry, installed beside the launcher (among others' in /usr).
+    entry="$(dirname "$(readlink -f "$(command -v "$launcher")")")/../share/applications"
+    class="$(grep -l '^Exec=larkspur$' "$entry"/*.desktop | xargs sed -n 's/^StartupWMClass=//p')"
     window_class="$(xprop -id "$(xdotool search --onlyvisible --name '^Larkspur$' | head -1)" WM_CLASS)"
     echo "window: $window_class; menu entry: StartupWMClass=$class"
     [ -n "$class" ] && [ "$window_class" = "WM_CLASS(STRING) = \"$class\", \"$class\"" ] ||
