@@ -7,8 +7,8 @@
 # print. Output that holds no report counts nothing.
 set -euo pipefail
 [ $# -gt 0 ] || { sed -n '2,7s/^# \{0,1\}//p' "$0" >&2; exit 2; }
-# A test's own output (--output-on-failure) may hold lines like CTest's: only a summary
-# followed by CTest's total time, and only the lines of its "did not run" list, count.
+# A test's own output (--output-on-failure) may hold lines like CTest's: only the last
+# summary before CTest's total time, and only the lines of its "did not run" list, count.
 awk '
 /^[0-9]+% tests passed, [0-9]+ tests failed out of [0-9]+$/ {
     pending_total = $NF; pending_bad = $4; pending = 1; next
@@ -18,7 +18,6 @@ awk '
     pending = 0; next
 }
 /^$/ { in_list = 0; next }
-{ pending = 0 }
 /^The following tests did not run:$/ { in_list = 1; next }
 in_list && /^\t *[0-9]+ - .* \(Skipped\)$/ { skip++; next }
 in_list && /^\t *[0-9]+ - .* \(Disabled\)$/ { disabled++; next }

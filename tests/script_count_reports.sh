@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CI's count of tests, from real CTest output of a scratch project (two passing, one
-# skipped, one failing, one disabled) run twice, beside a Windows tests line: skipped and
+# skipped, one failing, one disabled; labelled) run twice, beside a Windows tests line: skipped and
 # disabled tests are never counted as passed, both runs and the line are added up, and
 # output with no report counts nothing.
 set -euo pipefail
@@ -23,6 +23,8 @@ set_tests_properties(skips PROPERTIES SKIP_RETURN_CODE 77)
 add_test(NAME fails COMMAND sh -c "echo '100% tests passed, 0 tests failed out of 9'; exit 1")
 add_test(NAME disabled COMMAND true)
 set_tests_properties(disabled PROPERTIES DISABLED TRUE)
+# Labels put their time summary between CTest's count and its total time.
+set_tests_properties(passes skips fails PROPERTIES LABELS unit)
 CMAKE
 cmake -S "$work" -B "$work/build" >/dev/null
 (cd "$work/build" && ctest --output-on-failure >"$work/one.txt" 2>&1) && fail "the scratch tests all passed"
