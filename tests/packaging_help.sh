@@ -19,8 +19,12 @@ data="$(cd "$prefix/share/larkspur/data" && pwd -P)"
 mkdir "$prefix/elsewhere"
 
 # Runs an installed command with nothing of the caller's: no display, no sound, a PATH
-# that finds nothing, from an unrelated folder.
-bare() { (cd "$prefix/elsewhere" && env -i HOME="$prefix/elsewhere" PATH=/nonexistent "$@"); }
+# that finds nothing, from an unrelated folder. Only a sanitized build's options stay.
+sanitizers=()
+for name in ASAN_OPTIONS LSAN_OPTIONS UBSAN_OPTIONS; do
+    [ -z "${!name:-}" ] || sanitizers+=("$name=${!name}")
+done
+bare() { (cd "$prefix/elsewhere" && env -i HOME="$prefix/elsewhere" PATH=/nonexistent "${sanitizers[@]}" "$@"); }
 
 # The options a --help text lists: the first column of its lines that start with "  -".
 help_options() {
@@ -72,8 +76,9 @@ for option in -o -h; do
 done
 
 # The recorder itself, with any PATH, records from the installed data (one still).
-bare "$prefix/elsewhere/larkspur-capture" --stills 0 --fps 1 --scale 8 --output shots --quiet >/dev/null 2>&1 ||
-    fail "larkspur-capture through a link with PATH=/nonexistent could not record a still"
+bare "$prefix/elsewhere/larkspur-capture" --stills 0 --fps 1 --scale 8 --output shots --quiet \
+    >"$prefix/recorder.log" 2>&1 ||
+    fail "larkspur-capture through a link with PATH=/nonexistent could not record a still: $(tail -5 "$prefix/recorder.log")"
 [ -f "$prefix/elsewhere/shots/still-00000.png" ] || fail "the still was not written"
 
 # A shell ties the window to the menu entry through its class, which SDL takes from the
