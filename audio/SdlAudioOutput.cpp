@@ -46,6 +46,12 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     if (output.Device != 0 || client.Mix == nullptr || client.Sounding == nullptr) {
         return false;
     }
+    // Sound servers list the show's stream by these names (SDL's own is "SDL
+    // Application"). SDL's back ends read them as the sound system starts or the device
+    // opens, so they come first; a variable of the same name still overrides them.
+    SDL_SetHint(SDL_HINT_APP_NAME, "Larkspur");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Larkspur");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Larkspur");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
