@@ -175,6 +175,19 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     return static_cast<ATOM>(0xC000 + Classes.size() - 1);
 }
 
+BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowClass) {
+    ObservePlatformCall("GetClassInfoA");
+    const auto known = std::find_if(Classes.begin(), Classes.end(), [&](const auto& c) {
+        return className != nullptr && c.Name == className && c.Record.hInstance == instance;
+    });
+    if (known == Classes.end() || windowClass == nullptr) {
+        SetPlatformFailure("GetClassInfoA: no such class");
+        return FALSE;
+    }
+    *windowClass = known->Record;
+    return TRUE;
+}
+
 HCURSOR LoadCursorA(HINSTANCE instance, const char* cursorName) {
     ObservePlatformCall("LoadCursorA");
     // Only the system cursors exist; the arrow is the one the show asks for.
