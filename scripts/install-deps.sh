@@ -23,6 +23,8 @@ packages=(
     xvfb xauth xdotool x11-apps imagemagick openmpt123 xmp sox ffmpeg
     # the X11 message box draws with the core fonts; the shell tests find windows with Xlib and xwininfo
     xfonts-base libx11-dev x11-utils
+    # zenity, as GNOME desktops ship it: SDL's message box tries it first
+    zenity
     # the display guardian restores the X display's mode through RandR
     libxrandr-dev
     # real servers for the end-to-end tests: an X server with display modes, a sound server
