@@ -31,7 +31,7 @@ void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     const AudioOutputClient& client = static_cast<SdlOutput*>(userdata)->Client;
     // The device asks for this buffer now: the moment it starts to sound, as far as the
     // play clock is concerned.
-    const std::int64_t stamp = SteadyNanoseconds();
+    const std::int64_t stamp = AudioOutputNanoseconds();
     const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
     if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
         client.Sounding(client.User, frames, stamp);
@@ -91,6 +91,10 @@ void UnlockAudioOutput() {
     if (Output().Device != 0) {
         SDL_UnlockAudioDevice(Output().Device);
     }
+}
+
+std::int64_t AudioOutputNanoseconds() {
+    return SteadyNanoseconds();
 }
 
 void CloseAudioOutput() {
