@@ -10,8 +10,9 @@ struct AudioOutputClient {
     // holds the playing song, false for silence that is not song time. Runs with the
     // output lock held and must not throw.
     bool (*Mix)(void* user, std::int16_t* out, std::uint32_t frames) = nullptr;
-    // A buffer that Mix filled with the song starts to sound; stampNs is on the steady
-    // clock (PlayClock.h). Runs with the output lock held, in the order of the buffers.
+    // A buffer that Mix filled with the song starts to sound; stampNs is on the output's
+    // clock (AudioOutputNanoseconds). Runs with the output lock held, in the order of the
+    // buffers.
     void (*Sounding)(void* user, std::uint32_t frames, std::int64_t stampNs) = nullptr;
     void* User = nullptr;
 };
@@ -26,3 +27,5 @@ void LockAudioOutput();
 void UnlockAudioOutput();
 // Stops and closes the output; the client is not called again.
 void CloseAudioOutput();
+// Now, on the clock the output stamps its buffers with: the steady clock (PlayClock.h).
+std::int64_t AudioOutputNanoseconds();

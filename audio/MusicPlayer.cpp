@@ -145,6 +145,10 @@ signed char FSOUND_Init(int mixRate, int, unsigned int) {
     return 1;
 }
 
+int FSOUND_GetOutputRate() {
+    return static_cast<int>(State().Rate);
+}
+
 int FSOUND_GetError() {
     return State().LastError;
 }
@@ -209,7 +213,7 @@ int FMUSIC_GetTime(FMUSIC_MODULE* module) {
         return 0;
     }
     const PlayMark mark = ReadPlayMark(Player->Mark);
-    const std::uint64_t played = PlayedNanoseconds(mark, SteadyNanoseconds(), Player->Rate);
+    const std::uint64_t played = PlayedNanoseconds(mark, AudioOutputNanoseconds(), Player->Rate);
     return static_cast<int>(PlayedMilliseconds(RaiseToAtLeast(Player->HighestNs, played)));
 }
 

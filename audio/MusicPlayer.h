@@ -36,6 +36,8 @@ enum FMOD_ERRORS : int {
 
 // Opens sound output; the low byte of the result is non-zero on success.
 signed char FSOUND_Init(int mixRate, int maxSoftwareChannels, unsigned int flags);
+// The mixing rate the output was opened at; 0 while it is closed.
+int FSOUND_GetOutputRate();
 // The code of the last failure.
 int FSOUND_GetError();
 // Loads a module file; null on failure (see FSOUND_GetError).

@@ -31,7 +31,7 @@ void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     const AudioOutputClient& client = static_cast<SdlOutput*>(userdata)->Client;
     // The device asks for this buffer now: the moment it starts to sound, as far as the
     // play clock is concerned.
-    const std::int64_t stamp = SteadyNanoseconds();
+    const std::int64_t stamp = AudioOutputNanoseconds();
     const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
     if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
         client.Sounding(client.User, frames, stamp);
@@ -46,6 +46,12 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     if (output.Device != 0 || client.Mix == nullptr || client.Sounding == nullptr) {
         return false;
     }
+    // Sound servers list the show's stream by these names (SDL's own is "SDL
+    // Application"). SDL's back ends read them as the sound system starts or the device
+    // opens, so they come first; a variable of the same name still overrides them.
+    SDL_SetHint(SDL_HINT_APP_NAME, "Larkspur");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Larkspur");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Larkspur");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
@@ -85,6 +91,10 @@ void UnlockAudioOutput() {
     if (Output().Device != 0) {
         SDL_UnlockAudioDevice(Output().Device);
     }
+}
+
+std::int64_t AudioOutputNanoseconds() {
+    return SteadyNanoseconds();
 }
 
 void CloseAudioOutput() {

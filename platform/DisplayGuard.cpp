@@ -2,9 +2,11 @@
 //
 // The guardian's standard input is the read end of a pipe whose write end only this
 // process holds (close-on-exec, so nothing this process starts inherits it): when this
-// process ends, by any means, the guardian reads end of file. By the time of the switch
-// the sound thread runs, so the guardian is started with posix_spawn, which runs nothing
-// but the exec in the child.
+// process ends, by any means, the guardian reads end of file. Its standard output goes the
+// other way and stays open while it lives, so a thread here sees at once when it ends
+// without being asked to, reaps it and starts another. By the time of the switch the
+// sound thread runs, so the guardian is started with posix_spawn, which runs nothing but
+// the exec in the child.
 #include "platform/DisplayGuard.h"
 
 #include <fcntl.h>
@@ -16,15 +18,36 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdint>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
 
 extern char** environ;
 
-static pid_t GuardianPid = -1;
-static int GuardianPipe = -1;
-
-// How long the guardian may take to reach the display and save its layout.
+// How long the guardian may take to reach the display and join its layout record.
 static constexpr int GuardianReadyMs = 3000;
+
+namespace {
+// Shared with the threads that watch the guardians; never destroyed, since the show may
+// end through exit() while one of them waits.
+struct Guard {
+    std::mutex Lock;
+    // The write end of the present guardian's input; -1 while unguarded.
+    int ToGuardian = -1;
+    // Counts the guardians started, so a watcher knows whether its own is the present one.
+    std::uint64_t Generation = 0;
+    int Width = 0;
+    int Height = 0;
+    std::uint64_t Window = 0;
+};
+} // namespace
+
+static Guard& TheGuard() {
+    static Guard* const guard = new Guard;
+    return *guard;
+}
 
 static std::string GuardianPath() {
     char self[PATH_MAX];
@@ -40,13 +63,13 @@ static std::string GuardianPath() {
     return path.substr(0, slash + 1) + "larkspur-display-guardian";
 }
 
-static void Reap(pid_t pid, bool wait) {
+static void Reap(pid_t pid) {
     int status = 0;
-    while (waitpid(pid, &status, wait ? 0 : WNOHANG) < 0 && errno == EINTR) {
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
 }
 
-static pid_t SpawnGuardian(const std::string& path, int input, int output, int width, int height) {
+static pid_t SpawnGuardian(const std::string& path, int input, int output, const Guard& guard) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
@@ -62,10 +85,13 @@ static pid_t SpawnGuardian(const std::string& path, int input, int output, int w
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes,
                              POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const std::string widthText = std::to_string(width);
-    const std::string heightText = std::to_string(height);
+    const std::string widthText = std::to_string(guard.Width);
+    const std::string heightText = std::to_string(guard.Height);
+    const std::string windowText = std::to_string(guard.Window);
     char* const argv[] = {const_cast<char*>(path.c_str()), const_cast<char*>(widthText.c_str()),
-                          const_cast<char*>(heightText.c_str()), nullptr};
+                          const_cast<char*>(heightText.c_str()),
+                          guard.Window != 0 ? const_cast<char*>(windowText.c_str()) : nullptr,
+                          nullptr};
     pid_t pid = -1;
     if (posix_spawn(&pid, path.c_str(), &actions, &attributes, argv, environ) != 0) {
         pid = -1;
@@ -85,51 +111,95 @@ static bool AwaitReady(int ready) {
     return polled == 1 && read(ready, &byte, 1) == 1 && byte == 'R';
 }
 
-void StartDisplayGuard(int width, int height) {
-    if (GuardianPipe >= 0) {
-        return;
+static bool SpawnLocked(Guard& guard);
+
+// Waits until this guardian's output closes, which only its end does, and reaps it. If
+// it was still the show's guardian (it was killed, or its display went away), a new one
+// takes its place at once: the record on the display still names the layout to restore.
+static void WatchGuardian(pid_t pid, int alive, std::uint64_t generation) {
+    pollfd poller = {alive, POLLIN, 0};
+    char byte = 0;
+    for (;;) {
+        const int polled = poll(&poller, 1, -1);
+        if (polled < 0 && errno == EINTR) {
+            continue;
+        }
+        if (polled < 0 || read(alive, &byte, 1) <= 0) {
+            break;
+        }
     }
+    close(alive);
+    Reap(pid);
+    Guard& guard = TheGuard();
+    const std::lock_guard<std::mutex> hold(guard.Lock);
+    if (generation == guard.Generation && guard.ToGuardian >= 0) {
+        close(guard.ToGuardian);
+        guard.ToGuardian = -1;
+        SpawnLocked(guard);
+    }
+}
+
+static bool SpawnLocked(Guard& guard) {
     const std::string path = GuardianPath();
     if (path.empty() || access(path.c_str(), X_OK) != 0) {
-        return;
+        return false;
     }
     int toGuardian[2];
     int ready[2];
     if (pipe2(toGuardian, O_CLOEXEC) != 0) {
-        return;
+        return false;
     }
     if (pipe2(ready, O_CLOEXEC) != 0) {
         close(toGuardian[0]);
         close(toGuardian[1]);
-        return;
+        return false;
     }
-    const pid_t pid = SpawnGuardian(path, toGuardian[0], ready[1], width, height);
+    const pid_t pid = SpawnGuardian(path, toGuardian[0], ready[1], guard);
     close(toGuardian[0]);
     close(ready[1]);
-    const bool guarding = pid > 0 && AwaitReady(ready[0]);
-    close(ready[0]);
-    if (!guarding) {
+    if (pid <= 0 || !AwaitReady(ready[0])) {
+        close(ready[0]);
         close(toGuardian[1]);
         if (pid > 0) {
             // It found no display, or hangs on one: either way it is of no use.
             kill(pid, SIGKILL);
-            Reap(pid, true);
+            Reap(pid);
         }
+        return false;
+    }
+    const std::uint64_t generation = ++guard.Generation;
+    try {
+        std::thread(WatchGuardian, pid, ready[0], generation).detach();
+    } catch (const std::system_error&) {
+        // Guarded still, only not watched.
+        close(ready[0]);
+    }
+    guard.ToGuardian = toGuardian[1];
+    return true;
+}
+
+void StartDisplayGuard(int width, int height, std::uint64_t window) {
+    Guard& guard = TheGuard();
+    const std::lock_guard<std::mutex> hold(guard.Lock);
+    if (guard.ToGuardian >= 0) {
         return;
     }
-    GuardianPid = pid;
-    GuardianPipe = toGuardian[1];
+    guard.Width = width;
+    guard.Height = height;
+    guard.Window = window;
+    SpawnLocked(guard);
 }
 
 void StopDisplayGuard() {
-    if (GuardianPipe < 0) {
+    Guard& guard = TheGuard();
+    const std::lock_guard<std::mutex> hold(guard.Lock);
+    if (guard.ToGuardian < 0) {
         return;
     }
-    close(GuardianPipe);
-    GuardianPipe = -1;
-    // It ends by itself in a moment; take its exit status if it already has.
-    Reap(GuardianPid, false);
-    GuardianPid = -1;
+    // It checks, gives the layout back if this was the last show, and ends; its watcher
+    // reaps it.
+    close(guard.ToGuardian);
+    guard.ToGuardian = -1;
 }
 
 void RestoreDisplayModeAtExit() {

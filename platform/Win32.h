@@ -253,6 +253,8 @@ constexpr unsigned HIWORD(std::uintptr_t v) {
 // --- Windows and the message queue (Win32Window.cpp) ---
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
+// The record a class was registered with (its name pointing at the layer's own copy).
+BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowClass);
 // Sends WM_CREATE, then WM_SIZE with the client size, to the class's procedure before it returns.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,

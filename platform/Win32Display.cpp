@@ -6,7 +6,9 @@
 // does the end of the process. A size the display cannot show exactly is refused, as
 // Win32 refuses it, and nothing changes.
 #include <SDL2/SDL.h>
+#include <SDL2/SDL_syswm.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,6 +38,16 @@ static bool X11Video() {
     return driver != nullptr && std::strcmp(driver, "x11") == 0;
 }
 
+// The X window under an SDL window; 0 when there is none.
+static std::uint64_t X11WindowOf(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.info.x11.window);
+}
+
 // Full screen in exactly the requested size, or nothing.
 static LONG ApplyMode(PlatformWindow* window) {
     if (window->Sdl == nullptr) {
@@ -51,11 +63,10 @@ static LONG ApplyMode(PlatformWindow* window) {
         SetPlatformFailure("ChangeDisplaySettingsA: the display has no mode of that size");
         return DISP_CHANGE_BADMODE;
     }
-    // A desktop that already has the size (a fixed virtual screen) has nothing to restore.
-    SDL_DisplayMode desktop = {};
-    if (X11Video() && (SDL_GetDesktopDisplayMode(display, &desktop) != 0 ||
-                       desktop.w != closest.w || desktop.h != closest.h)) {
-        StartDisplayGuard(closest.w, closest.h);
+    // Also when the desktop already seems to have the size: it may be another show's mode,
+    // and this show must then hold the display's first layout too.
+    if (X11Video()) {
+        StartDisplayGuard(closest.w, closest.h, X11WindowOf(window->Sdl));
     }
     if (SDL_SetWindowDisplayMode(window->Sdl, &closest) != 0 ||
         SDL_SetWindowFullscreen(window->Sdl, SDL_WINDOW_FULLSCREEN) != 0) {

@@ -52,8 +52,18 @@ PlatformWindow* WindowFromDc(HDC dc);
 PlatformWindow* NewestWindow();
 
 // Brings up SDL's video subsystem once; false (with the reason recorded) when there is
-// no display to talk to.
+// no display to talk to, or its server has not answered within ten seconds.
 bool EnsureSdlVideo();
+// SDL_InitSubSystem(SDL_INIT_VIDEO), given up after limitMs; false with SDL's reason or
+// ours. Once a start has been given up, every later one fails at once (VideoStart.cpp).
+bool StartSdlVideoWithin(int limitMs, std::string* failure);
+// Whether a display server was found that never answers: no box can be shown on it.
+bool DisplayNeverAnswered();
+
+// Whether a window exists now to take requests to end as a close (EndRequests.cpp), and
+// the request that came in since the last call, if any.
+void HeedEndRequests(bool heeded);
+bool TakeEndRequest();
 // Makes the window's SDL window now if it has none, with or without OpenGL.
 bool EnsureSdlWindow(PlatformWindow* window, bool withOpenGl);
 

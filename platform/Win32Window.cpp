@@ -125,6 +125,9 @@ static bool UsableVideoDriver() {
     return !headless || DriverAskedFor(driver);
 }
 
+// A display server that has not answered by then never will.
+static constexpr int VideoStartLimitMs = 10000;
+
 bool EnsureSdlVideo() {
     if (SdlVideoUp) {
         return true;
@@ -134,8 +137,9 @@ bool EnsureSdlVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The show is a full-screen piece; do not let the desktop blank the display under it.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        SetPlatformFailure(SDL_GetError());
+    std::string failure;
+    if (!StartSdlVideoWithin(VideoStartLimitMs, &failure)) {
+        SetPlatformFailure(failure);
         return false;
     }
     if (!UsableVideoDriver()) {
@@ -169,6 +173,19 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     Classes.push_back(RegisteredClass{*windowClass, windowClass->lpszClassName});
     Classes.back().Record.lpszClassName = Classes.back().Name.c_str();
     return static_cast<ATOM>(0xC000 + Classes.size() - 1);
+}
+
+BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowClass) {
+    ObservePlatformCall("GetClassInfoA");
+    const auto known = std::find_if(Classes.begin(), Classes.end(), [&](const auto& c) {
+        return className != nullptr && c.Name == className && c.Record.hInstance == instance;
+    });
+    if (known == Classes.end() || windowClass == nullptr) {
+        SetPlatformFailure("GetClassInfoA: no such class");
+        return FALSE;
+    }
+    *windowClass = known->Record;
+    return TRUE;
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, const char* cursorName) {
@@ -227,6 +244,8 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     window->OwnDc.Window = window.get();
     PlatformWindow* handle = window.get();
     Windows.push_back(std::move(window));
+    // From now on a request to end can be a close: the message loop comes next.
+    HeedEndRequests(true);
 
     if (handle->Procedure(handle, WM_CREATE, 0, 0) == -1) {
         DestroyWindow(handle);
@@ -260,6 +279,9 @@ BOOL DestroyWindow(HWND window) {
     // Messages still queued for it would point at freed memory.
     std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
     Windows.erase(found);
+    if (Windows.empty()) {
+        HeedEndRequests(false);
+    }
     return TRUE;
 }
 
@@ -337,6 +359,14 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 
 // Moves every SDL event that is waiting into the queue as messages.
 static void PumpSdlEvents() {
+    // A signal's request to end takes the path of a close from the desktop.
+    if (TakeEndRequest() && NewestWindow() != nullptr) {
+        MSG close = {};
+        close.hwnd = NewestWindow();
+        close.message = WM_CLOSE;
+        close.time = SDL_GetTicks();
+        Queue.push_back(close);
+    }
     if (!SdlVideoUp) {
         return;
     }

@@ -15,7 +15,7 @@ fail() {
     exit 1
 }
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh windows
 
 if [ -n "${LARKSPUR_WINDOWS_DEPS:-}" ]; then
     deps=$(realpath "$LARKSPUR_WINDOWS_DEPS")
@@ -32,14 +32,12 @@ if command -v ccache >/dev/null; then
 fi
 
 # The media are made on this machine, by the same generators as the Linux build's.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_WERROR=ON \
-    "${launcher[@]}" >/dev/null
-cmake --build build --target pictures song
+bash scripts/build.sh --no-tests pictures song
 
 cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_WERROR=ON \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
     -DLARKSPUR_WINDOWS_DEPS="$deps" "${launcher[@]}" >/dev/null
-cmake --build build-windows --target larkspur larkspur-png
+cmake --build build-windows -j "$(nproc)" --target larkspur larkspur-png
 
 # The zip must run on a bare Windows: nothing may be imported but the system's own DLLs.
 system_dlls=" kernel32.dll user32.dll gdi32.dll opengl32.dll glu32.dll winmm.dll msvcrt.dll "

@@ -21,7 +21,7 @@ if command -v ccache >/dev/null; then
 fi
 CXX=clang++ CC=clang cmake -S . -B build-fuzz -G Ninja "${options[@]}" >/dev/null
 # shellcheck disable=SC2086
-cmake --build build-fuzz --target $targets -j2
+cmake --build build-fuzz --target $targets -j "$(nproc)"
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:${UBSAN_OPTIONS:-}"

@@ -9,8 +9,8 @@ set -euo pipefail
 caller="$PWD"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
-bash scripts/install-deps.sh
-bash scripts/build.sh
+bash scripts/install-deps.sh run record
+bash scripts/build.sh --no-tests larkspur-capture larkspur-png song pictures
 cd "$caller"
 has_output=0
 for arg in "$@"; do

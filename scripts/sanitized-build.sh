@@ -14,7 +14,7 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B build-sanitize -G Ninja "${options[@]}" >/dev/null
 if [ "$#" -gt 0 ]; then
-    nice -n 10 cmake --build build-sanitize -j2 --target "$@"
+    nice -n 10 cmake --build build-sanitize -j "$(nproc)" --target "$@"
 else
-    nice -n 10 cmake --build build-sanitize -j2
+    nice -n 10 cmake --build build-sanitize -j "$(nproc)"
 fi

@@ -20,8 +20,8 @@ status=0
 cd "$dir"
 LSAN_OPTIONS="suppressions=$suppressions:print_suppressions=0" \
     ASAN_OPTIONS="${ASAN_OPTIONS/detect_leaks=0/detect_leaks=1}" \
-    ctest --output-on-failure -j2 -L unit "$@" || status=$?
-ctest --output-on-failure -j2 -L gl "$@" || status=$?
+    ctest --output-on-failure -j "$(nproc)" -L unit "$@" || status=$?
+ctest --output-on-failure -j "$(nproc)" -L gl "$@" || status=$?
 
 clean=1
 sanitizer_reports_clean "$reports" || clean=0

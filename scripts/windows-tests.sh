@@ -3,7 +3,7 @@
 # Runs the Windows tests against the show in ZIP under Wine: prints "PASS name (12 s)",
 # "FAIL name: reason" or "SKIP name: reason" for each, then the start-up time and frame
 # rate under Wine beside the Linux build's (LINUX_BUILD, default build/) from the same
-# run, and "windows tests: N passed, M failed". Exits 1 when any failed.
+# run, and "windows tests: N passed, M failed, K skipped". Exits 1 when any failed.
 #
 # The Wine prefix lives beside the zip (wine-prefix/) and is made once; the zip is
 # unpacked afresh each run into wine-tests/, which also keeps screenshots and logs.
@@ -28,13 +28,14 @@ export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 begin=$SECONDS
 passed=0
 failed=0
+skipped=0
 
 report() { # NAME TIME-TEXT: prints the test's verdict from its file and counts it
     local name="$1" took="$2" result
     result="$(head -1 "$RESULTS/$name" 2>/dev/null)"
     case "$result" in
     PASS) passed=$((passed + 1)); echo "PASS $name ($took)" ;;
-    SKIP*) echo "SKIP $name: ${result#SKIP }" ;;
+    SKIP*) skipped=$((skipped + 1)); echo "SKIP $name: ${result#SKIP }" ;;
     FAIL*) failed=$((failed + 1)); echo "FAIL $name: ${result#FAIL } ($took)" ;;
     *) failed=$((failed + 1)); echo "FAIL $name: no verdict, its run ended early ($took)" ;;
     esac
@@ -62,13 +63,17 @@ for tool in wine wineboot wineserver cmake Xvfb xwininfo xdotool xwd convert com
 done
 if [ -n "$missing" ]; then
     echo "FAIL setup: not installed:$missing"
-    echo "windows tests: 0 passed, 1 failed"
+    echo "windows tests: 0 passed, 1 failed, 0 skipped"
     exit 1
 fi
 
 rm -rf "$beside/wine-tests"
 mkdir -p "$SHOW_DIR" "$RESULTS"
-(cd "$SHOW_DIR" && cmake -E tar xf "$zip") || { echo "FAIL setup: $zip does not unpack"; exit 1; }
+if ! (cd "$SHOW_DIR" && cmake -E tar xf "$zip"); then
+    echo "FAIL setup: $zip does not unpack"
+    echo "windows tests: 0 passed, 1 failed, 0 skipped"
+    exit 1
+fi
 
 # The prefix is made once and marked ready last, so one left half made is made again.
 if [ ! -f "$WINEPREFIX/.larkspur-ready" ]; then
@@ -77,7 +82,7 @@ if [ ! -f "$WINEPREFIX/.larkspur-ready" ]; then
     if ! env -u DISPLAY WINEARCH=win64 timeout -k 10 300 wineboot -i >"$RESULTS/wineboot.log" 2>&1 ||
         ! timeout 60 wineserver -w; then
         echo "FAIL setup: wineboot did not make the prefix: $(tail -3 "$RESULTS/wineboot.log")"
-        echo "windows tests: 0 passed, 1 failed"
+        echo "windows tests: 0 passed, 1 failed, 0 skipped"
         exit 1
     fi
     # Without it "Wingdings" resolves to nothing under Wine.
@@ -111,5 +116,5 @@ timing_row Wine "$RESULTS/wine.figures" "$RESULTS/wine.window"
 timing_row Linux "$RESULTS/linux.figures" "$RESULTS/linux.window"
 
 echo "windows tests took $((SECONDS - begin)) s"
-echo "windows tests: $passed passed, $failed failed"
+echo "windows tests: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" = 0 ]

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/MusicPlayer.h"
+#include "tests/support/LoopingModule.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -22,36 +23,6 @@
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;
-
-// A four-channel MOD whose song is one row at speed 1 (20 ms), so it loops many times
-// within a short test: a looped square-wave note, speed 1, then a pattern break.
-static Bytes MakeLoopingMod() {
-    constexpr int SampleWords = 32;
-    Bytes mod(1084 + 1024 + 2 * SampleWords, 0);
-    std::memcpy(mod.data(), "loop", 4);
-    unsigned char* sample = &mod[20];
-    sample[22] = 0; // length in words, big-endian
-    sample[23] = SampleWords;
-    sample[25] = 64; // volume
-    sample[28] = 0;  // loop length in words
-    sample[29] = SampleWords;
-    mod[950] = 1; // one order
-    mod[951] = 127;
-    mod[952] = 0; // order 0 plays pattern 0
-    std::memcpy(&mod[1080], "M.K.", 4);
-    unsigned char* row = &mod[1084];
-    const int period = 428;
-    row[0] = static_cast<unsigned char>(period >> 8); // sample 1, high bits of period
-    row[1] = static_cast<unsigned char>(period & 0xFF);
-    row[2] = 0x10;
-    row[4 + 2] = 0x0F; // speed 1
-    row[4 + 3] = 0x01;
-    row[8 + 2] = 0x0D; // pattern break to row 0
-    for (int i = 0; i < 2 * SampleWords; ++i) {
-        mod[1084 + 1024 + i] = i < SampleWords ? 0x40 : 0xC0;
-    }
-    return mod;
-}
 
 class TempDir {
   public:
@@ -218,54 +189,6 @@ TEST_F(MusicPlayer, LoadsTheDefaultSongWhenItHasBeenGenerated) {
     FMUSIC_MODULE* song = FMUSIC_LoadSong(theme.c_str());
     ASSERT_NE(song, nullptr) << SoundErrorText(static_cast<std::uint8_t>(FSOUND_GetError()));
     EXPECT_EQ(FMUSIC_FreeSong(song), 1);
-}
-
-// Plays a song that loops every 20 ms and reads the clock as a busy frame loop would.
-TEST_F(MusicPlayer, ClockIsMonotonicSmoothAndRunsPastTheLoop) {
-    const Bytes bytes = MakeLoopingMod();
-    {
-        openmpt::module check(bytes.data(), bytes.size());
-        ASSERT_LT(check.get_duration_seconds(), 0.05);
-    }
-    InitDummy();
-    TempDir dir;
-    FMUSIC_MODULE* song = FMUSIC_LoadSong(dir.Write("loop.mod", bytes).c_str());
-    ASSERT_NE(song, nullptr) << FSOUND_GetError();
-    EXPECT_EQ(FMUSIC_GetTime(song), 0); // not started yet
-
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
-    std::set<int> seen;
-    int last = 0;
-    int reads = 0;
-    double wallMs = 0;
-    while (wallMs < 300) {
-        const int now = FMUSIC_GetTime(song);
-        wallMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        ASSERT_GE(now, last);
-        // The dummy device plays in real time: the clock may lead the wall clock by no
-        // more than the buffer being played (23.2 ms), plus scheduling slack.
-        ASSERT_LE(now, wallMs + 23.3 + 10) << "after " << reads << " reads";
-        seen.insert(now);
-        last = now;
-        ++reads;
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
-    }
-    // Past many loops of the 20 ms song: the time counts sound played, not the position.
-    EXPECT_GT(last, 150);
-    // A staircase would give one value per 23 ms buffer.
-    EXPECT_GT(seen.size(), 2u * (static_cast<unsigned>(last) / 23u + 2u)) << reads << " reads";
-
-    // Playing again starts the time again.
-    ASSERT_EQ(FMUSIC_PlaySong(song), 1);
-    EXPECT_LT(FMUSIC_GetTime(song), last);
-
-    EXPECT_EQ(FMUSIC_FreeSong(song), 1);
-    EXPECT_EQ(FMUSIC_FreeSong(song), 0);
-    EXPECT_EQ(FSOUND_GetError(), FMOD_ERR_INVALID_PARAM);
-    FSOUND_Close();
-    FSOUND_Close();
 }
 
 TEST_F(MusicPlayer, TimeSourceOverridesTheClockForEveryModule) {

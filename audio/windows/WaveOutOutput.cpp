@@ -76,7 +76,7 @@ void Refill(WaveOutput& output, int index) {
 // The steady-clock time at which the oldest buffer began to sound: now, less how far the
 // device has played into it.
 std::int64_t OldestStartStamp(WaveOutput& output) {
-    const std::int64_t now = SteadyNanoseconds();
+    const std::int64_t now = AudioOutputNanoseconds();
     MMTIME position = {};
     position.wType = TIME_SAMPLES;
     if (waveOutGetPosition(output.Device, &position, sizeof position) != MMSYSERR_NOERROR ||
@@ -203,6 +203,10 @@ void LockAudioOutput() {
 
 void UnlockAudioOutput() {
     Output().Lock.unlock();
+}
+
+std::int64_t AudioOutputNanoseconds() {
+    return SteadyNanoseconds();
 }
 
 void CloseAudioOutput() {

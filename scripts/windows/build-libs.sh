@@ -5,7 +5,7 @@
 #   PREFIX/include, PREFIX/lib/{libz.a,libpng16.a,libjpeg.a,libopenmpt.a},
 #   PREFIX/lib/pkgconfig/*.pc, and PREFIX/.complete, written last.
 # The sources are fetched with `apt-get source` (needs a deb-src entry; see
-# scripts/install-deps.sh, no root needed here) into PREFIX-src, which is kept.
+# scripts/install-deps.sh windows, no root needed here) into PREFIX-src, which is kept.
 # .complete holds the source versions and the hash of this script, which alone says how
 # they are built; when it already matches, nothing is done.
 #
@@ -47,7 +47,7 @@ flock 9
 
 for tool in "$triple-gcc-posix" "$triple-g++-posix" "$triple-ar" "$triple-ranlib" \
     apt-get apt-cache dpkg-source cmake make pkg-config; do
-    command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh"
+    command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh windows"
 done
 
 # Every version of a source package apt knows, newest first.
@@ -78,7 +78,7 @@ fetch() {
     : >"$log"
     local listed
     listed=$(versions_of "$pkg")
-    [ -n "$listed" ] || fail "apt knows no source package $pkg (no deb-src entry? run scripts/install-deps.sh)"
+    [ -n "$listed" ] || fail "apt knows no source package $pkg (no deb-src entry? run scripts/install-deps.sh windows)"
     while read -r v; do
         dir="$cache/$pkg-${v#*:}"
         if [ -f "$dir.unpacked" ]; then
@@ -133,7 +133,7 @@ export AR="$triple-ar" RANLIB="$triple-ranlib" RC="$triple-windres" STRIP="$trip
 export CFLAGS="-O2" CXXFLAGS="-O2" CPPFLAGS="-I$prefix/include" LDFLAGS="-L$prefix/lib"
 # Only the prefix's own .pc files: nothing of the build machine may leak in.
 export PKG_CONFIG=pkg-config PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" PKG_CONFIG_PATH=""
-jobs=(-j2)
+jobs=(-j"$(nproc)")
 run() { nice -n 10 "$@"; }
 # configure scripts run where they lie.
 run_in() { (cd "$1" && shift && run "$@"); }

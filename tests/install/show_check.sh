@@ -67,7 +67,7 @@ $diff"
 
 require_x() {
     local tool
-    for tool in xvfb-run xdotool xwd convert; do
+    for tool in xvfb-run xdotool xwd xprop convert; do
         command -v "$tool" >/dev/null || skip "$tool is not installed"
     done
 }
@@ -75,7 +75,9 @@ require_x() {
 # Starts LAUNCHER (a path, or a name looked up on the PATH) from a fresh folder that has
 # nothing of the show in it, under a virtual screen. Checks that the window shows the
 # title picture about 6.5 s in (the second title picture is bright from 5.1 s to 7.6 s
-# of show time), that Escape ends the show with status 0 and that it wrote nothing.
+# of show time), that the window's class is the menu entry's StartupWMClass (so a shell
+# ties the window to its entry and icon), that Escape ends the show with status 0 and
+# that it wrote nothing.
 check_show_from_anywhere() {
     local launcher="$1" result status
     result="$(mktemp -d)"
@@ -95,6 +97,7 @@ check_show_from_anywhere() {
 # Runs inside the virtual display; writes its findings to RESULT/log and RESULT/ok.
 inside_display() {
     local launcher="$1" result="$2" elsewhere pid appeared now wait shot mean spread status
+    local entry class window_class
     exec >"$result/log" 2>&1
     elsewhere="$(mktemp -d)"
     cd "$elsewhere"
@@ -107,6 +110,13 @@ inside_display() {
         return 1
     fi
     appeared="$(date +%s.%N)"
+    # The show's menu entry, installed beside the launcher (among others' in /usr).
+    entry="$(dirname "$(readlink -f "$(command -v "$launcher")")")/../share/applications"
+    class="$(grep -l '^Exec=larkspur$' "$entry"/*.desktop | xargs sed -n 's/^StartupWMClass=//p')"
+    window_class="$(xprop -id "$(xdotool search --onlyvisible --name '^Larkspur$' | head -1)" WM_CLASS)"
+    echo "window: $window_class; menu entry: StartupWMClass=$class"
+    [ -n "$class" ] && [ "$window_class" = "WM_CLASS(STRING) = \"$class\", \"$class\"" ] ||
+        { echo "the window's class is not the menu entry's StartupWMClass"; return 1; }
     now="$(date +%s.%N)"
     wait="$(awk "BEGIN { print 6.5 - ($now - $appeared) }")"
     if holds "$wait > 0"; then sleep "$wait"; fi

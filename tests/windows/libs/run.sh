@@ -26,7 +26,7 @@ for f in theme.xm d1.jpg; do
     [ -f "$linux_build/data/$f" ] || fail "$linux_build/data/$f is missing; build the Linux targets song and pictures"
 done
 for tool in "$triple-g++-posix" g++ pkg-config wine convert; do
-    command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh"
+    command -v "$tool" >/dev/null || fail "$tool is missing; run scripts/install-deps.sh test windows"
 done
 
 rm -rf "$out/run"
