@@ -25,6 +25,10 @@ constexpr int MaxCaptureHeight = 2160;
 constexpr int SoundtrackRate = ShowMixRate;
 constexpr int MaxCaptureFps = 1000;
 
+// Samples per pixel where glyph and text edges are, one elsewhere: as smooth as 4 samples
+// everywhere for a fraction of the cost.
+constexpr int SamplesAtEdges = 0;
+
 struct CaptureOptions {
     int Fps = 60;
     std::string Output;                // empty: "larkspur.mp4", or "stills" with --stills
@@ -34,7 +38,7 @@ struct CaptureOptions {
     int StillScale = 1;                // stills shrunk by this factor (1 to 8)
     int Width = CaptureWidth;          // frame size, both even
     int Height = CaptureHeight;
-    int Samples = 0;     // 1, 2, 4 or 8; 0: 1 at 640 x 480, 4 above
+    int Samples = -1;    // 1, 2, 4, 8 or SamplesAtEdges; unset: DefaultSamples
     std::string ShowDir; // folder holding data/; empty: the working directory
     bool Quiet = false;  // no progress bar
     bool Help = false;
@@ -42,6 +46,10 @@ struct CaptureOptions {
 };
 
 // --- Command line (CaptureOptions.cpp) ---
+
+// One sample at the window's size, whose recordings must stay as they are; SamplesAtEdges
+// above it, where ragged edges show.
+int DefaultSamples(int width, int height);
 
 // False with a message in `error` for anything it cannot use.
 bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);
@@ -145,31 +153,43 @@ std::string CheckShowData();
 std::string CheckShowFaces();
 // Opens the show's window offscreen through the same calls the show makes, so that
 // window creation sets up the context, the pictures, the projection and the fonts, then
-// points the drawing at a frame of the given size (see OpenFrameTarget).
+// points the drawing at a frame of the given size (see OpenFrameTarget). Called again, it
+// keeps the window and only starts the show afresh at that size.
 bool OpenCaptureScene(std::string& error, int width = CaptureWidth, int height = CaptureHeight,
                       int samples = 1);
 // Draws the frame the show draws at `time`. False when the show ended inside this
 // frame: like the live show's last frame, it is not to be shown.
 bool RenderCaptureFrame(std::uint32_t time);
+// Moves the show past the frame at `time` without drawing it, so that the frames drawn
+// after it come out the same to the byte as if it had been drawn. False when the show
+// would have ended inside it.
+bool SkipCaptureFrame(std::uint32_t time);
 
 // --- The frame drawn into (FrameTarget.cpp) ---
 
-// The largest 4:3 rectangle centred in a frame: where the show's picture goes, with
-// black bars at the sides of a wider frame and above and below a taller one.
+// A rectangle of a frame's pixels.
 struct PictureRect {
     int X = 0; // from the left
     int Y = 0; // from the bottom, as OpenGL counts
     int Width = 0;
     int Height = 0;
 };
+// The largest 4:3 rectangle centred in a frame: where the show's picture goes, with
+// black bars at the sides of a wider frame and above and below a taller one.
 PictureRect PictureRectFor(int width, int height);
 // Makes the current GL context draw into a framebuffer object of width x height with
 // `samples` samples per pixel (checked to be what the renderer gives), viewport set to
 // the picture; false with a message when the renderer cannot. May be called again for
-// another size.
+// another size. SamplesAtEdges makes two: the frame with one sample, and one with 4 for
+// the parts of it with edges (see DrawFrameSmoothingEdges).
 bool OpenFrameTarget(int width, int height, int samples, std::string& error);
 // Resolves the samples of the frame just drawn, if any, and selects it for glReadPixels.
 void BindFrameForReading();
+// With SamplesAtEdges: points the drawing at the frame, or at the one with 4 samples; and
+// resolves a rectangle of the latter into the frame.
+void BindPlainFrame();
+void BindSampledFrame();
+void ResolveSampledRect(const PictureRect& r);
 // The order of the colour bytes in which the renderer reads the frame back fastest.
 enum class PixelOrder { Bgra, Rgba };
 PixelOrder FramePixelOrder();
@@ -177,6 +197,64 @@ int FrameWidth();
 int FrameHeight();
 int FrameSamples();
 std::size_t FrameBytes();
+
+// --- Where a frame needs samples (SampledRegion.cpp) ---
+
+// The picture in square tiles; a marked tile holds an edge that needs samples.
+constexpr int EdgeTileSize = 16;
+struct EdgeTiles {
+    PictureRect Picture;
+    int Columns = 0;
+    int Rows = 0;
+    std::vector<std::uint8_t> Marked; // row by row from the bottom; 1: marked
+};
+EdgeTiles UnmarkedTiles(const PictureRect& picture);
+
+// Marks the tiles that what a frame draws has edges in, from a GL_2D feedback buffer of
+// `count` values in which each layer's output follows a pass-through marker holding its
+// index. Everything a layer drawing one flat quad (singleQuad[index], for indices below
+// `layers`) has its edges on that quad's outline: only where the outline crosses the
+// picture is marked. Anything else marks every tile it may touch. A buffer it cannot
+// read to the end marks every tile and returns false.
+bool MarkEdgeTiles(const float* feedback, std::size_t count, const bool* singleQuad, int layers,
+                   EdgeTiles& tiles);
+
+// Marks the tiles a box in a string's own coordinates (from `low` to `high` in x, y and z)
+// may reach on the screen through `transform` (projection times modelview, column by
+// column as OpenGL keeps it) and the viewport. A box reaching behind the eye marks every
+// tile.
+void MarkBoxTiles(const double* transform, const PictureRect& viewport, const float* low,
+                  const float* high, EdgeTiles& tiles);
+
+// Rectangles covering the picture once: the sampled ones hold every marked tile, and the
+// cut is chosen for a low cost of drawing, which counts each rectangle's area and the
+// draws every rectangle takes.
+struct FrameRect {
+    PictureRect Rect;
+    bool Sampled = false;
+};
+std::vector<FrameRect> SplitPicture(const EdgeTiles& tiles);
+
+// --- Edge smoothing (EdgeSmoothing.cpp) ---
+
+// Draws the frame with SamplesAtEdges: each layer is run once without drawing to see
+// where it draws, then the parts of the picture with edges are drawn with 4 samples and
+// resolved into the frame, the rest with one. Every part is drawn by all the layers in
+// their order, from the state each started the frame with, so that it comes out as with
+// 4 samples everywhere. Whatever a layer throws (the end of the show) passes through.
+void DrawFrameSmoothingEdges();
+// What it did so far: frames, pixels of the picture and of them those drawn with 4
+// samples, tiles and of them those marked, and rectangles drawn each way.
+struct EdgeSmoothingCounts {
+    std::uint64_t Frames = 0;
+    std::uint64_t PicturePixels = 0;
+    std::uint64_t SampledPixels = 0;
+    std::uint64_t MarkedTiles = 0;
+    std::uint64_t Tiles = 0;
+    std::uint64_t PlainRects = 0;
+    std::uint64_t SampledRects = 0;
+};
+extern EdgeSmoothingCounts EdgeSmoothingDone;
 
 // --- Pixel read-back (FrameReader.cpp) ---
 
@@ -216,6 +294,7 @@ struct EncoderPreset {
     const char* Preset;
     int Crf;
     int BFrames; // the most B-frames in a row
+    int Subme;   // x264's subme (0: no motion search finer than a pixel); -1: the preset's
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 

@@ -23,9 +23,11 @@ const char* const CaptureUsage =
     "  --size WxH       frame size, both even, up to 3840x2160 (default 640x480); the\n"
     "                   show's 4:3 picture is centred, black bars fill the rest\n"
     "                   (1920x1080 gives a 1440 x 1080 picture)\n"
-    "  --samples N      samples per pixel for smooth edges: 1, 2, 4 or 8 (default 1 at\n"
-    "                   640x480, 4 above); refused where the OpenGL renderer does not\n"
-    "                   give exactly N (Mesa's llvmpipe gives 1 or 4)\n"
+    "  --samples N      samples per pixel for smooth edges: 1, 2, 4 or 8 everywhere;\n"
+    "                   refused where the OpenGL renderer does not give exactly N (Mesa's\n"
+    "                   llvmpipe gives 1 or 4). Default: 1 at 640x480; above, 4 where\n"
+    "                   glyph and text edges are and 1 elsewhere, which looks the same\n"
+    "                   as 4 everywhere and costs far less\n"
     "  --scale N        with --stills: shrink the pictures N times (2 gives 320 x 240)\n"
     "  --show-dir DIR   read the show's data/ from DIR instead (a relative --output stays\n"
     "                   relative to the working directory)\n"
@@ -35,12 +37,12 @@ const char* const CaptureUsage =
     "\n"
     "Video: H.264 (libx264, yuv420p) and AAC 192 kb/s in MP4 with the index first\n"
     "(-movflags +faststart). x264 preset and quality by frame size: up to 640x480\n"
-    "superfast, CRF 18; up to 1920x1080 superfast, CRF 20; larger (4K) superfast, CRF 22;\n"
-    "no B-frames.\n"
+    "superfast, CRF 18; up to 1920x1080 superfast, CRF 20, no motion search finer than a\n"
+    "pixel (subme 0); larger (4K) superfast, CRF 22; no B-frames.\n"
     "\n"
-    "Frame n shows show time n × 1000 ÷ fps. Every frame from 0 is drawn, also before\n"
-    "--start and between stills, because the picture show and the shimmer depend on the\n"
-    "frames before them.\n"
+    "Frame n shows show time n × 1000 ÷ fps. Frames before --start and between stills\n"
+    "are not drawn: the show is moved past them, and the frames drawn come out the same\n"
+    "to the byte as when every frame from 0 is drawn.\n"
     "\n"
     "The video is MP4, Matroska for a name ending in .mkv, QuickTime for .mov. It is\n"
     "written as .larkspur-XXXXXX.partial beside PATH and renamed to PATH when complete;\n"
@@ -49,6 +51,10 @@ const char* const CaptureUsage =
     "device or FIFO there is refused.\n";
 
 const char* const CaptureVersion = "larkspur-capture " LARKSPUR_VERSION "\n";
+
+int DefaultSamples(int width, int height) {
+    return width == CaptureWidth && height == CaptureHeight ? 1 : SamplesAtEdges;
+}
 
 // A whole non-negative decimal number that fits in 32 bits.
 static bool ParseNumber(const char* text, std::uint32_t& value) {
@@ -310,9 +316,8 @@ bool ParseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             return false;
         }
     }
-    if (options.Samples == 0) {
-        // Beyond the window's size the recording is for big screens, where ragged edges show.
-        options.Samples = options.Width == CaptureWidth && options.Height == CaptureHeight ? 1 : 4;
+    if (options.Samples < 0) {
+        options.Samples = DefaultSamples(options.Width, options.Height);
     }
     if (options.Output.empty()) {
         options.Output = options.Stills.empty() ? "larkspur.mp4" : "stills";

@@ -1,6 +1,7 @@
 // One recording from start to end: check the inputs and the output, render the
-// soundtrack, open the show offscreen, then draw every frame from the first, reading
-// back and encoding those that are wanted, until the end time or the end of the show.
+// soundtrack, open the show offscreen, move the show past the frames before the first
+// one wanted without drawing them, then draw, read back and encode the wanted ones until
+// the end time or the end of the show.
 #include "capture/Capture.h"
 
 #include <algorithm>
@@ -44,35 +45,39 @@ static std::string StillName(std::uint32_t time) {
 // The stills, written into `folder` (the opened --output) by name.
 static int DrawStills(const CaptureOptions& options, int folder) {
     std::string error;
-    std::uint64_t lastFrame = 0;
+    const int fps = options.Fps;
+    std::vector<std::uint64_t> frames;
     for (std::uint32_t t : options.Stills) {
-        lastFrame = std::max(lastFrame, FrameOnScreenAt(t, options.Fps));
+        frames.push_back(FrameOnScreenAt(t, fps));
     }
+    std::sort(frames.begin(), frames.end());
+    frames.erase(std::unique(frames.begin(), frames.end()), frames.end());
     if (!OpenCaptureScene(error, options.Width, options.Height, options.Samples)) {
         return Fail(error);
     }
     std::vector<std::uint8_t> picture(FrameBytes());
     const auto started = StageClock::now();
-    StartProgress(lastFrame + 1, options.Quiet);
-    for (std::uint64_t n = 0; n <= lastFrame; ++n) {
+    // Only the frames of the stills are drawn; the show is moved past the others.
+    StartProgress(frames.size(), options.Quiet);
+    std::uint64_t n = 0;
+    for (std::size_t done = 0; done < frames.size(); ++done) {
         if (CaptureInterrupted()) {
-            EndProgress(n);
+            EndProgress(done);
             return Fail("interrupted");
         }
-        if (!RenderCaptureFrame(FrameTime(n, options.Fps))) {
-            EndProgress(n);
-            return Fail("the show ended at " + std::to_string(FrameTime(n, options.Fps)) +
+        while (n < frames[done] && SkipCaptureFrame(FrameTime(n, fps))) {
+            ++n;
+        }
+        if (n < frames[done] || !RenderCaptureFrame(FrameTime(n, fps))) {
+            EndProgress(done);
+            return Fail("the show ended at " + std::to_string(FrameTime(n, fps)) +
                         " ms, before the last still");
         }
         ++LastCaptureTimings.FramesRendered;
-        bool read = false;
+        ReadFrameNow(picture.data());
         for (std::uint32_t t : options.Stills) {
-            if (FrameOnScreenAt(t, options.Fps) != n) {
+            if (FrameOnScreenAt(t, fps) != n) {
                 continue;
-            }
-            if (!read) {
-                ReadFrameNow(picture.data());
-                read = true;
             }
             const int scale = options.StillScale;
             const std::vector<std::uint8_t> small =
@@ -81,14 +86,15 @@ static int DrawStills(const CaptureOptions& options, int folder) {
             if (!WritePngFile(folder, StillName(t), options.Output + "/" + StillName(t),
                               scale > 1 ? small.data() : picture.data(), options.Width / scale,
                               options.Height / scale, error)) {
-                EndProgress(n);
+                EndProgress(done);
                 return Fail(error);
             }
             ++LastCaptureTimings.FramesWritten;
         }
-        UpdateProgress(n + 1);
+        ++n;
+        UpdateProgress(done + 1);
     }
-    EndProgress(lastFrame + 1);
+    EndProgress(frames.size());
     LastCaptureTimings.Wall = SecondsSince(started);
     for (std::uint32_t t : options.Stills) {
         std::fprintf(stderr, "larkspur-capture: wrote %s\n",
@@ -156,37 +162,40 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
     const auto startedAt = StageClock::now();
     const double mainCpuAtStart = CpuSeconds(RUSAGE_THREAD);
     const double processCpuAtStart = CpuSeconds(RUSAGE_SELF);
-    StartProgress(end, options.Quiet);
+    StartProgress(end - first, options.Quiet);
     bool encoderOk = true;
     std::uint64_t endedAt = end;
-    for (std::uint64_t n = 0; n < end && encoderOk && !CaptureInterrupted(); ++n) {
+    // The frames before the first are not drawn: the show is moved past them.
+    for (std::uint64_t n = 0; n < first; ++n) {
+        if (!SkipCaptureFrame(FrameTime(n, fps))) {
+            endedAt = n;
+            break;
+        }
+    }
+    for (std::uint64_t n = first; n < endedAt && encoderOk && !CaptureInterrupted(); ++n) {
         auto stage = StageClock::now();
         if (!RenderCaptureFrame(FrameTime(n, fps))) {
             endedAt = n;
             break;
         }
         ++timings.FramesRendered;
-        if (n >= first) {
-            if (CaptureMeasureStages) {
-                glFinish();
-            }
-            timings.Render += SecondsSince(stage);
-            stage = StageClock::now();
-            StartFrameRead();
-            const FrameRows frame = TakeFrame();
-            timings.Readback += SecondsSince(stage);
-            if (frame.Top != nullptr) {
-                encoderOk = SubmitFrame(frame);
-                timings.FramesWritten += encoderOk ? 1 : 0;
-            }
-        } else {
-            timings.Render += SecondsSince(stage);
+        if (CaptureMeasureStages) {
+            glFinish();
         }
-        UpdateProgress(n + 1);
+        timings.Render += SecondsSince(stage);
+        stage = StageClock::now();
+        StartFrameRead();
+        const FrameRows frame = TakeFrame();
+        timings.Readback += SecondsSince(stage);
+        if (frame.Top != nullptr) {
+            encoderOk = SubmitFrame(frame);
+            timings.FramesWritten += encoderOk ? 1 : 0;
+        }
+        UpdateProgress(n + 1 - first);
     }
     if (CaptureInterrupted()) {
         // Half a recording is no recording; there is no need to wait for it.
-        EndProgress(endedAt);
+        EndProgress(endedAt > first ? endedAt - first : 0);
         AbandonEncoder();
         return Fail("interrupted; " + shown + " was not written");
     }
@@ -200,7 +209,7 @@ static int RecordVideo(const CaptureOptions& options, const std::string& path) {
         encoderOk = SubmitFrame(frame);
         timings.FramesWritten += encoderOk ? 1 : 0;
     }
-    EndProgress(endedAt);
+    EndProgress(endedAt > first ? endedAt - first : 0);
     const bool finished = FinishEncoder(error);
     timings.Wall = SecondsSince(startedAt);
     timings.MainThreadCpu = CpuSeconds(RUSAGE_THREAD) - mainCpuAtStart;
@@ -241,6 +250,9 @@ int RunCapture(const CaptureOptions& given) {
     LastCaptureTimings = {};
     CatchInterrupts();
     CaptureOptions options = given;
+    if (options.Samples < 0) {
+        options.Samples = DefaultSamples(options.Width, options.Height);
+    }
     // The output is taken from the working directory the recorder was started in, also
     // with --show-dir, and handed on as an absolute path.
     std::string output = options.Output;

@@ -18,6 +18,7 @@
 #include "platform/FontFaces.h"
 #include "platform/Win32Fonts.h"
 #include "show/HaltProgram.h"
+#include "show/Layers.h"
 #include "show/RenderFrame.h"
 
 static std::uint32_t CaptureTime = 0;
@@ -85,6 +86,11 @@ bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     SetShowTimeSource([] { return CaptureTime; });
     SetHaltHandler(EndShowInsideFrame);
+    // A recording starts at the show's start, also the second in one process.
+    SetShowState({});
+    if (CaptureWindow != nullptr) {
+        return OpenFrameTarget(width, height, samples, error);
+    }
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (RegisterShowWindowClass(instance) == 0) {
@@ -121,9 +127,18 @@ bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
 bool RenderCaptureFrame(std::uint32_t time) {
     CaptureTime = time;
     try {
-        RenderFrame();
+        if (FrameSamples() == SamplesAtEdges) {
+            DrawFrameSmoothingEdges();
+        } else {
+            RenderFrame();
+        }
     } catch (const ShowEnded&) {
         return false;
     }
     return true;
+}
+
+bool SkipCaptureFrame(std::uint32_t time) {
+    SetShowState(StateAfterFrame(CurrentShowState(), time));
+    return !ShowOver(time);
 }

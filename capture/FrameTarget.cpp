@@ -33,6 +33,10 @@ static GLuint DrawRenderbuffers[2] = {};
 // The multisampled frame resolved, for reading.
 static GLuint ResolveFramebuffer = 0;
 static GLuint ResolveRenderbuffer = 0;
+// With samples at the edges only: the parts of the frame with edges, drawn with 4 samples.
+static GLuint SampledFramebuffer = 0;
+static GLuint SampledRenderbuffers[2] = {};
+static constexpr int EdgeSamples = 4;
 
 PictureRect PictureRectFor(int width, int height) {
     PictureRect r;
@@ -100,8 +104,13 @@ static void ReleaseFramebuffers() {
         DeleteFramebuffers(1, &ResolveFramebuffer);
         DeleteRenderbuffers(1, &ResolveRenderbuffer);
     }
-    DrawFramebuffer = ResolveFramebuffer = ResolveRenderbuffer = 0;
+    if (SampledFramebuffer != 0) {
+        DeleteFramebuffers(1, &SampledFramebuffer);
+        DeleteRenderbuffers(2, SampledRenderbuffers);
+    }
+    DrawFramebuffer = ResolveFramebuffer = ResolveRenderbuffer = SampledFramebuffer = 0;
     DrawRenderbuffers[0] = DrawRenderbuffers[1] = 0;
+    SampledRenderbuffers[0] = SampledRenderbuffers[1] = 0;
 }
 
 // A framebuffer with a colour and (when depthFormat is not 0) a depth renderbuffer.
@@ -125,6 +134,15 @@ static bool MakeFramebuffer(GLuint& framebuffer, GLuint* renderbuffers, int samp
     BindRenderbuffer(GL_RENDERBUFFER, 0);
     return CheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE &&
            glGetError() == GL_NO_ERROR;
+}
+
+// Clears the bound framebuffer to black, whatever the show's clear colour.
+static void ClearOnce() {
+    GLfloat clearColour[4] = {};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
 }
 
 bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
@@ -159,6 +177,13 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
                                                  : GL_DEPTH_COMPONENT16;
     GLint maxSamples = 1;
     glGetIntegerv(GL_MAX_SAMPLES, &maxSamples);
+    if (samples == SamplesAtEdges && maxSamples < EdgeSamples) {
+        error = "the OpenGL renderer (" +
+                std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))) +
+                ") draws with at most " + std::to_string(maxSamples) +
+                " samples; smooth edges need 4 (--samples 1 draws without)";
+        return false;
+    }
     if (samples > maxSamples) {
         error = "the OpenGL renderer (" +
                 std::string(reinterpret_cast<const char*>(glGetString(GL_RENDERER))) +
@@ -173,12 +198,29 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
                 std::to_string(height) + " (at most " + std::to_string(maxSize) + " a side)";
         return false;
     }
-    if (!MakeFramebuffer(DrawFramebuffer, DrawRenderbuffers, samples, colourFormat, depthFormat,
+    const int drawSamples = samples == SamplesAtEdges ? 1 : samples;
+    if (!MakeFramebuffer(DrawFramebuffer, DrawRenderbuffers, drawSamples, colourFormat, depthFormat,
                          width, height)) {
         ReleaseFramebuffers();
         error = "cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
                 " framebuffer with " + std::to_string(samples) + " sample(s) to draw into";
         return false;
+    }
+    if (samples == SamplesAtEdges) {
+        GLint given = 0;
+        const bool made = MakeFramebuffer(SampledFramebuffer, SampledRenderbuffers, EdgeSamples,
+                                          colourFormat, depthFormat, width, height);
+        glGetIntegerv(GL_SAMPLES, &given);
+        if (!made || given != EdgeSamples) {
+            ReleaseFramebuffers();
+            error = "cannot make a " + std::to_string(width) + "x" + std::to_string(height) +
+                    " framebuffer with 4 samples for the edges";
+            return false;
+        }
+        // Only the picture is drawn each frame; the bars are cleared once here.
+        ClearOnce();
+        BindFramebuffer(GL_FRAMEBUFFER, DrawFramebuffer);
+        ClearOnce();
     }
     if (samples > 1) {
         GLint given = 0;
@@ -197,11 +239,7 @@ bool OpenFrameTarget(int width, int height, int samples, std::string& error) {
         }
         // Only the picture is resolved each frame (the resolve is a large share of a
         // frame in a software renderer); the bars are cleared once here.
-        GLfloat clearColour[4] = {};
-        glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT);
-        glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
+        ClearOnce();
     }
     BindFramebuffer(GL_FRAMEBUFFER, samples > 1 ? ResolveFramebuffer : DrawFramebuffer);
     glReadBuffer(GL_COLOR_ATTACHMENT0);
@@ -230,6 +268,21 @@ void BindFrameForReading() {
         BindFramebuffer(GL_READ_FRAMEBUFFER, ResolveFramebuffer);
     }
     glReadBuffer(GL_COLOR_ATTACHMENT0);
+}
+
+void BindPlainFrame() {
+    BindFramebuffer(GL_FRAMEBUFFER, DrawFramebuffer);
+}
+
+void BindSampledFrame() {
+    BindFramebuffer(GL_FRAMEBUFFER, SampledFramebuffer);
+}
+
+void ResolveSampledRect(const PictureRect& r) {
+    BindFramebuffer(GL_READ_FRAMEBUFFER, SampledFramebuffer);
+    BindFramebuffer(GL_DRAW_FRAMEBUFFER, DrawFramebuffer);
+    BlitFramebuffer(r.X, r.Y, r.X + r.Width, r.Y + r.Height, r.X, r.Y, r.X + r.Width,
+                    r.Y + r.Height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 }
 
 int FrameWidth() {

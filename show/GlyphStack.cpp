@@ -6,8 +6,8 @@
 #include "show/OutlineFonts.h"
 #include "show/ShowTime.h"
 
-std::uint8_t StackGlyphCode = 47;
-std::uint32_t StackStamp = 0;
+std::uint8_t StackGlyphCode = GlyphStackState{}.Code;
+std::uint32_t StackStamp = GlyphStackState{}.Stamp;
 
 // Every glyph of the stack stands four units in front of the eye, a little left of centre.
 static void DrawStackGlyph(const StackGlyph& glyph) {

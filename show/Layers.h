@@ -13,6 +13,10 @@ extern std::uint8_t PictureIndex;
 extern std::uint8_t StackGlyphCode;
 extern std::uint32_t StackStamp;
 
+// All of the above and the random generator's seed, as one value.
+ShowState CurrentShowState();
+void SetShowState(const ShowState& state);
+
 void DrawPictureShow();
 void DrawGlyphStack();
 void DrawSpinningGlyph();

@@ -11,29 +11,40 @@
 std::uint32_t TextFontBase = 0;
 std::uint32_t SymbolFontBase = 0;
 
-// Scratch for the outline builder; nothing reads it afterwards.
-static GLYPHMETRICSFLOAT GlyphMetrics[256];
+// Kept for whoever watches the strings; the show itself reads nothing of them.
+static GLYPHMETRICSFLOAT TextMetrics[256];
+static GLYPHMETRICSFLOAT SymbolMetrics[256];
+static StringWatcher Watcher = nullptr;
 
-static std::uint32_t BuildOutlineFont(HDC dc, DWORD charSet, const char* faceName) {
+static std::uint32_t BuildOutlineFont(HDC dc, DWORD charSet, const char* faceName,
+                                      GLYPHMETRICSFLOAT* metrics) {
     std::uint32_t base = glGenLists(FontListsReserved);
     HFONT font = CreateFontA(-12, 0, 0, 0, FW_BOLD, 0, 0, 0, charSet, OUT_TT_PRECIS,
                              CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, faceName);
     SelectObject(dc, font);
-    wglUseFontOutlinesA(dc, 0, FontGlyphsBuilt, base, 0.0f, 0.2f, WGL_FONT_POLYGONS, GlyphMetrics);
+    wglUseFontOutlinesA(dc, 0, FontGlyphsBuilt, base, 0.0f, GlyphExtrusion, WGL_FONT_POLYGONS,
+                        metrics);
     return base;
 }
 
 void BuildTextFont(HDC dc) {
-    TextFontBase = BuildOutlineFont(dc, ANSI_CHARSET, "Arial");
+    TextFontBase = BuildOutlineFont(dc, ANSI_CHARSET, "Arial", TextMetrics);
 }
 
 void BuildSymbolFont(HDC dc) {
-    SymbolFontBase = BuildOutlineFont(dc, DEFAULT_CHARSET, "Wingdings");
+    SymbolFontBase = BuildOutlineFont(dc, DEFAULT_CHARSET, "Wingdings", SymbolMetrics);
+}
+
+void WatchStrings(StringWatcher watcher) {
+    Watcher = watcher;
 }
 
 static void DrawString(std::uint32_t base, const char* text) {
     if (text == nullptr) {
         return;
+    }
+    if (Watcher != nullptr) {
+        Watcher(text, base == SymbolFontBase ? SymbolMetrics : TextMetrics);
     }
     glPushAttrib(GL_LIST_BIT);
     glListBase(base);

@@ -7,9 +7,9 @@
 #include "show/Random.h"
 #include "show/ShowTime.h"
 
-std::uint8_t PictureState = Title;
-std::uint32_t PictureStamp = 0;
-std::uint8_t PictureIndex = 0;
+std::uint8_t PictureState = PictureShowState{}.State;
+std::uint32_t PictureStamp = PictureShowState{}.Stamp;
+std::uint8_t PictureIndex = PictureShowState{}.Index;
 
 // One large quad 19 units in front of the eye, optionally turned about the view axis.
 static void DrawPictureQuad(const PictureQuad& quad) {

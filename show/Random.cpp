@@ -4,7 +4,7 @@
 
 #include "show/Timeline.h"
 
-std::uint32_t RandomSeed = 0;
+std::uint32_t RandomSeed = ShowState{}.Seed;
 
 std::uint32_t Random(std::uint32_t n) {
     return NextRandom(RandomSeed, n);

@@ -6,16 +6,19 @@
 
 #include "show/Layers.h"
 
-void RenderFrame() {
+const ShowLayer ShowLayers[ShowLayerCount] = {
+    {DrawPictureShow, true}, {DrawGlyphStack, false}, {DrawSpinningGlyph, false},
+    {DrawShimmer, true},     {DrawCredits, false},
+};
+
+void ClearFrame() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glLoadIdentity();
-    DrawPictureShow();
-    glLoadIdentity();
-    DrawGlyphStack();
-    glLoadIdentity();
-    DrawSpinningGlyph();
-    glLoadIdentity();
-    DrawShimmer();
-    glLoadIdentity();
-    DrawCredits();
+}
+
+void RenderFrame() {
+    ClearFrame();
+    for (const ShowLayer& layer : ShowLayers) {
+        glLoadIdentity();
+        layer.Draw();
+    }
 }

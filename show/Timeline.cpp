@@ -128,3 +128,20 @@ const char* CreditLineAt(std::uint32_t t) {
     const std::uint32_t k = t / CreditLineLength;
     return k < static_cast<std::uint32_t>(CreditLineCount) ? CreditLines[k] : nullptr;
 }
+
+ShowState StateAfterFrame(const ShowState& state, std::uint32_t t) {
+    ShowState next = state;
+    // The picture show changes before or after its quad, but always before the shimmer
+    // takes its draw.
+    const PictureFrame picture = PictureShowFrame(next.Picture, t);
+    if (picture.Drawn && picture.Changes) {
+        next.Picture = ChangePicture(next.Picture, t, next.Seed);
+    }
+    if (GlyphStackShown(t) && StackStepDue(next.Stack, t)) {
+        next.Stack = StepGlyphStack(next.Stack, t);
+    }
+    if (ShimmerShown(t)) {
+        ShimmerOffset(next.Seed);
+    }
+    return next;
+}

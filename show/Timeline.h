@@ -35,6 +35,7 @@ struct PictureShowState {
     std::uint8_t State = Title;
     std::uint32_t Stamp = 0;
     std::uint8_t Index = 0;
+    bool operator==(const PictureShowState&) const = default;
 };
 
 // The time a state lasts, in ms since its stamp; it ends in the first frame past it.
@@ -79,6 +80,7 @@ PictureShowState ChangePicture(const PictureShowState& state, std::uint32_t stam
 struct GlyphStackState {
     std::uint8_t Code = 47;
     std::uint32_t Stamp = 0;
+    bool operator==(const GlyphStackState&) const = default;
 };
 
 constexpr std::uint32_t StackStart = 12000;
@@ -172,3 +174,18 @@ CreditsPlacement CreditsPlacementAt(std::uint32_t t);
 
 // The line on the screen at t; null past the table (only in the frame that ends the show).
 const char* CreditLineAt(std::uint32_t t);
+
+// --- What one frame hands to the next ------------------------------------------------
+
+// The picture show's, the glyph stack's and the random generator's state; the default
+// value is what the show's first frame starts from.
+struct ShowState {
+    PictureShowState Picture;
+    GlyphStackState Stack;
+    std::uint32_t Seed = 0;
+    bool operator==(const ShowState&) const = default;
+};
+
+// The state after the frame at `t` for a clock that reads `t` all through the frame, as a
+// recording's does: the changes the layers make, in their order, without drawing.
+ShowState StateAfterFrame(const ShowState& state, std::uint32_t t);

@@ -151,7 +151,10 @@ TEST(CaptureOptions, SizeAndSamples) {
     ASSERT_TRUE(Parse({"--size", "1920x1080"}, big, error)) << error;
     EXPECT_EQ(big.Width, 1920);
     EXPECT_EQ(big.Height, 1080);
-    EXPECT_EQ(big.Samples, 4) << "smooth edges by default above the window's size";
+    EXPECT_EQ(big.Samples, SamplesAtEdges) << "smooth edges by default above the window's size";
+    CaptureOptions four;
+    ASSERT_TRUE(Parse({"--size", "1920x1080", "--samples", "4"}, four, error)) << error;
+    EXPECT_EQ(four.Samples, 4) << "4 samples everywhere when asked for";
     CaptureOptions plain;
     ASSERT_TRUE(Parse({"--size=640x480"}, plain, error)) << error;
     EXPECT_EQ(plain.Samples, 1) << "the default recording stays as it was";
