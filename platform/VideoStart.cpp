@@ -42,6 +42,8 @@ bool StartSdlVideoWithin(int limitMs, std::string* failure) {
             const int result = SDL_InitSubSystem(SDL_INIT_VIDEO);
             // SDL keeps its error text per thread: take it here.
             const std::string error = result != 0 ? SDL_GetError() : "";
+            // SDL frees its per-thread data only on threads it made itself.
+            SDL_TLSCleanup();
             const std::lock_guard<std::mutex> hold(start->Lock);
             start->Result = result;
             start->Error = error;
