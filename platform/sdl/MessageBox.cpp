@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "platform/Win32.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 static std::atomic<pid_t> BoxAsker{0};
 

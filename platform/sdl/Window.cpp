@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/Win32.h"
-#include "platform/Win32Messages.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Messages.h"
+#include "platform/sdl/Objects.h"
 
 struct PlatformInstance {
     int Unused = 0;
