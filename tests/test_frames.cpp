@@ -7,7 +7,7 @@
 #include "show/RenderFrame.h"
 #include "tests/test_layers_scene.h"
 
-class Timeline : public LayerScene {
+class Frames : public LayerScene {
   protected:
     void SetUp() override {
         LayerScene::SetUp();
@@ -29,7 +29,7 @@ class Timeline : public LayerScene {
     }
 };
 
-TEST_F(Timeline, FirstFrameIsBlack) {
+TEST_F(Frames, FirstFrameIsBlack) {
     FrameAt(0);
     const std::vector<std::uint8_t> pixels = Gl->ReadPixels();
     std::size_t lit = 0;
@@ -39,7 +39,7 @@ TEST_F(Timeline, FirstFrameIsBlack) {
     EXPECT_EQ(lit, 0u);
 }
 
-TEST_F(Timeline, LayersSeeTheirStartsInPassThroughOrder) {
+TEST_F(Frames, LayersSeeTheirStartsInPassThroughOrder) {
     InstallMarkerFonts();
     auto markers = [&](std::uint32_t t) {
         HoldZoom(t);
@@ -62,7 +62,7 @@ TEST_F(Timeline, LayersSeeTheirStartsInPassThroughOrder) {
     EXPECT_EQ(line.back(), TextMarker + static_cast<unsigned char>(CreditLines[4][25]));
 }
 
-TEST_F(Timeline, LayersHandOnTheStateEveryFrameStartsFrom) {
+TEST_F(Frames, LayersHandOnTheStateEveryFrameStartsFrom) {
     HoldZoom(20000);
     FrameAt(20000);
     EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
@@ -83,7 +83,7 @@ TEST_F(Timeline, LayersHandOnTheStateEveryFrameStartsFrom) {
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
-TEST_F(Timeline, FrameAt83999IsDrawnWhole) {
+TEST_F(Frames, FrameAt83999IsDrawnWhole) {
     // The fixture's halt hook throws, so a frame that ended the show would fail here.
     HoldZoom(83999);
     FrameAt(83999);
@@ -94,7 +94,7 @@ TEST_F(Timeline, FrameAt83999IsDrawnWhole) {
     EXPECT_TRUE(glIsEnabled(GL_LIGHT0));
 }
 
-TEST_F(Timeline, FrameWhoseEndTestReads84000EndsTheProgramBeforeItIsShown) {
+TEST_F(Frames, FrameWhoseEndTestReads84000EndsTheProgramBeforeItIsShown) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     HoldZoom(84000);
     EXPECT_EXIT(
@@ -133,7 +133,7 @@ static void PlayHistory(ScriptedClock& clock, std::uint32_t step, std::uint32_t 
     glDisable(GL_SCISSOR_TEST);
 }
 
-TEST_F(Timeline, SameShowTimeGivesTheSamePictureWhateverTheFrameRate) {
+TEST_F(Frames, SameShowTimeGivesTheSamePictureWhateverTheFrameRate) {
     // Before the first picture change the whole frame is a function of the show time.
     PlayHistory(Clock, 16, 9500);
     FrameAt(9500);
