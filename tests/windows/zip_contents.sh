@@ -25,14 +25,12 @@ for name in $required; do
 done
 
 # Windows brings these; anything else imported must travel in the zip.
-system="advapi32 avrt bcrypt comctl32 comdlg32 dsound dwmapi gdi32 glu32 imm32 kernel32 \
-ksuser mmdevapi msvcrt ntdll ole32 oleaut32 opengl32 propsys rpcrt4 setupapi shell32 \
-shlwapi ucrtbase user32 userenv uxtheme version winmm ws2_32"
+system="$(grep -v '^#' "$WIN_HERE/../../scripts/windows/system-dlls.txt")"
 beside="$(find "$SHOW_DIR" -maxdepth 1 -type f -printf '%f\n' | tr '[:upper:]' '[:lower:]')"
 for binary in "$exe" "$png"; do
     for dll in $($OBJDUMP -p "$binary" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
         case "$dll" in api-ms-win-*) continue ;; esac
-        grep -qw "${dll%.dll}" <<<"$system" && continue
+        grep -qx "$dll" <<<"$system" && continue
         grep -qx "$dll" <<<"$beside" ||
             fail "$(basename "$binary") needs $dll, which is not in the zip"
     done
