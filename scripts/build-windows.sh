@@ -55,7 +55,7 @@ rm -rf "$stage" build-windows/larkspur-win64.zip
 mkdir -p "$stage/data"
 x86_64-w64-mingw32-strip -o "$stage/larkspur.exe" build-windows/larkspur.exe
 x86_64-w64-mingw32-strip -o "$stage/libpng.dll" build-windows/libpng.dll
-for file in d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg theme.xm; do
+for file in $(grep -v '^#' app/MediaFiles.txt); do
     [ -f "build/data/$file" ] || fail "build/data/$file was not made"
     cp "build/data/$file" "$stage/data/"
 done

@@ -11,7 +11,7 @@ exe="$SHOW_DIR/larkspur.exe"
 [ -f "$exe" ] || fail "no larkspur.exe at the top of the zip"
 $OBJDUMP -f "$exe" 2>/dev/null | grep -q "file format pei-x86-64" ||
     fail "larkspur.exe is not a 64-bit Windows program"
-for f in theme.xm d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg; do
+for f in $(grep -v '^#' "$WIN_HERE/../../app/MediaFiles.txt"); do
     [ -s "$SHOW_DIR/data/$f" ] || fail "data/$f is missing or empty"
 done
 
