@@ -1,4 +1,4 @@
-// Frame statistics of the live show: counted by the message loop, written at exit.
+// Frame statistics of the measured build: counted by the message loop, written at exit.
 #include "app/FrameStats.h"
 
 #include <chrono>
@@ -38,25 +38,30 @@ static void WriteAtExit() {
     WriteFrameStats(StatsPath.c_str());
 }
 
+static std::int64_t FrameClockNanoseconds() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// When the frame being drawn began.
+static std::int64_t FrameStartedNs = 0;
+
+FrameObserver FrameStatsObserver() {
+    return {[] { FrameStartedNs = FrameClockNanoseconds(); },
+            [] { CountFrame(ProgramStats, FrameStartedNs, FrameClockNanoseconds()); }};
+}
+
 void StartFrameStats() {
     ProgramStats = FrameStats{};
     ProgramStats.StartNs = FrameClockNanoseconds();
+    SetFrameObserver(FrameStatsObserver());
     const char* path = std::getenv("LARKSPUR_FRAME_STATS");
     if (path == nullptr || path[0] == '\0' || !StatsPath.empty()) {
         return;
     }
     StatsPath = path;
     std::atexit(WriteAtExit);
-}
-
-std::int64_t FrameClockNanoseconds() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-void CountShownFrame(std::int64_t startedNs) {
-    CountFrame(ProgramStats, startedNs, FrameClockNanoseconds());
 }
 
 bool WriteFrameStats(const char* path) {

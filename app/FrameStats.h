@@ -1,4 +1,5 @@
-// Frame statistics of the live show, for measuring it: when LARKSPUR_FRAME_STATS names a
+// Frame statistics of the measured build of the show (larkspur-measured, which tests and
+// benchmarks run; the shipped larkspur has none): when LARKSPUR_FRAME_STATS names a
 // file, one line is written to it as the program ends:
 //   frames F in S s (X fps), first frame N ms after start
 // F frames were shown in S seconds, from the start of the first to the end of the last;
@@ -8,6 +9,8 @@
 
 #include <cstdint>
 #include <string>
+
+#include "app/RunShow.h"
 
 struct FrameStats {
     std::int64_t StartNs = 0;
@@ -25,14 +28,13 @@ std::string FrameStatsLine(const FrameStats& stats);
 
 // --- The program's own statistics ---
 
-// Called first thing in main: notes the start, and when the variable names a file,
-// arranges for the line to be written there when the program ends through exit (the
-// natural end, Escape, a close). A failure to write is not the show's concern.
+// Called first thing in the measured build's main: notes the start, has the message loop
+// report its frames, and when the variable names a file, arranges for the line to be
+// written there when the program ends through exit (the natural end, Escape, a close).
+// A failure to write is not the show's concern.
 void StartFrameStats();
-// The steady clock, for the message loop's frame times.
-std::int64_t FrameClockNanoseconds();
-// Counts a frame of the program.
-void CountShownFrame(std::int64_t startedNs);
+// The observer StartFrameStats gives the message loop.
+FrameObserver FrameStatsObserver();
 // Writes the program's line to `path`, replacing the file; false when it cannot, or when
 // there is no frame to report.
 bool WriteFrameStats(const char* path);

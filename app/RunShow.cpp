@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/FrameStats.h"
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
@@ -39,6 +38,12 @@ HWND CreateShowWindow(HINSTANCE instance) {
                            ShowWindowHeight, nullptr, nullptr, instance, nullptr);
 }
 
+static FrameObserver Observer;
+
+void SetFrameObserver(FrameObserver observer) {
+    Observer = observer;
+}
+
 int RunMessageLoop(HWND window) {
     MSG msg = {};
     for (;;) {
@@ -53,10 +58,14 @@ int RunMessageLoop(HWND window) {
                 DispatchMessageA(&msg);
             }
         } else {
-            const std::int64_t started = FrameClockNanoseconds();
+            if (Observer.Started != nullptr) {
+                Observer.Started();
+            }
             RenderFrame();
             SwapBuffers(WindowDC);
-            CountShownFrame(started);
+            if (Observer.Shown != nullptr) {
+                Observer.Shown();
+            }
             if (Keys[VK_ESCAPE] != 0) {
                 SendMessageA(window, WM_CLOSE, 0, 0);
             }

@@ -19,6 +19,15 @@ int RunShow(HINSTANCE instance, HINSTANCE previousInstance, const char* commandL
 ATOM RegisterShowWindowClass(HINSTANCE instance);
 HWND CreateShowWindow(HINSTANCE instance);
 
+// Measurement seam of the measured build (larkspur-measured, for tests and
+// benchmarks): called as each frame starts drawing and once it is on screen. The
+// shipped show sets none, and so reads no clock for it.
+struct FrameObserver {
+    void (*Started)() = nullptr;
+    void (*Shown)() = nullptr;
+};
+void SetFrameObserver(FrameObserver observer);
+
 // The message loop of RunShow: messages first, a frame on every idle pass, Escape sends
 // the close. Returns the quit message's exit code once it has been taken.
 int RunMessageLoop(HWND window);

@@ -37,13 +37,11 @@ static double ThreadMilliseconds() {
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-static const char* const PictureNames[TextureSlotCount] = {
-    "data/d0.jpg", "data/d1.jpg", "data/d2.jpg", "data/d3.jpg", "data/d4.jpg", "data/d5.jpg",
-    "data/d6.jpg", "data/d7.jpg", "data/r.jpg",  "data/l1.jpg", "data/l2.jpg",
-};
+// The pictures of the slots; the song follows them in the list.
+static const char* const* const PictureNames = ShowDataFiles;
 
 static bool AllPicturesPresent() {
-    return std::all_of(std::begin(PictureNames), std::end(PictureNames),
+    return std::all_of(PictureNames, PictureNames + TextureSlotCount,
                        [](const char* name) { return fs::exists(name); });
 }
 

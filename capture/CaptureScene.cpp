@@ -15,7 +15,7 @@
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
-#include "platform/FontFaces.h"
+#include "fonts/FontFaces.h"
 #include "platform/Win32Fonts.h"
 #include "show/HaltProgram.h"
 #include "show/Layers.h"

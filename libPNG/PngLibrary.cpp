@@ -1,6 +1,8 @@
 // The run-time binding of the PNG library.
 #include "libPNG/PngLibrary.h"
 
+const char* const PngLibraryFileName = LARKSPUR_PNG_LIBRARY_FILE;
+
 const char* const PngEntryNames[PngEntryCount] = {
 #define LARKSPUR_PNG_ENTRY_NAME(slot, name, needed) name,
     LARKSPUR_PNG_ENTRIES(LARKSPUR_PNG_ENTRY_NAME)

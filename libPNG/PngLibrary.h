@@ -4,14 +4,11 @@
 
 #include "platform/DynamicLibrary.h"
 
-// Our bridge library: it provides png_open_file and png_close_file and, being linked
-// against libpng, makes libpng's own entries reachable from its handle. On Windows the
-// bridge holds libpng itself and exports its entries under their own names.
-#if defined(_WIN32)
-inline constexpr const char* PngLibraryFileName = "libpng.dll";
-#else
-inline constexpr const char* PngLibraryFileName = "liblarkspur-png.so";
-#endif
+// Our bridge library (libPNG/CMakeLists.txt names the file): it provides png_open_file
+// and png_close_file and, being linked against libpng, makes libpng's own entries
+// reachable from its handle. On Windows the bridge holds libpng itself and exports its
+// entries under their own names.
+extern const char* const PngLibraryFileName;
 
 // Every entry of the binding, listed once: X(slot, name, needed). The 28 entries of the
 // table come first, in table order; two entries of libpng that the reader needs follow:

@@ -77,7 +77,6 @@ constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
 // Messages.
-constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_SIZE = 0x0005;
@@ -88,7 +87,6 @@ constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
-constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_SYSKEYUP = 0x0105;
 
@@ -250,7 +248,7 @@ constexpr unsigned HIWORD(std::uintptr_t v) {
     return static_cast<unsigned>((v >> 16) & 0xFFFFu);
 }
 
-// --- Windows and the message queue (Win32Window.cpp) ---
+// --- Windows and the message queue (sdl/Window.cpp) ---
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
 // The record a class was registered with (its name pointing at the layer's own copy).
@@ -281,19 +279,19 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Returns the instance handle of the running program.
 HINSTANCE GetModuleHandleA(const char* moduleName);
 
-// --- Message boxes (Win32MessageBox.cpp) ---
+// --- Message boxes (sdl/MessageBox.cpp) ---
 
 // Blocks until dismissed. Where no box can be shown (no display), writes caption and
 // text to standard error instead, so that no failure is ever silent.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
-// --- Display mode (Win32Display.cpp) ---
+// --- Display mode (sdl/Display.cpp) ---
 
 // A mode with CDS_FULLSCREEN switches to that size for the life of the window;
 // no mode restores the mode stored in the system settings.
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
 
-// --- Device context, pixel format and GL context (Win32Gl.cpp) ---
+// --- Device context, pixel format and GL context (sdl/Gl.cpp) ---
 
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
@@ -305,7 +303,59 @@ BOOL wglMakeCurrent(HDC dc, HGLRC context);
 BOOL wglDeleteContext(HGLRC context);
 BOOL SwapBuffers(HDC dc);
 
-// --- Diagnostics and test seams (Win32Window.cpp) ---
+// --- Outline fonts (sdl/Fonts.cpp over fonts/) ---
+
+constexpr int FW_BOLD = 700;
+constexpr DWORD ANSI_CHARSET = 0;
+constexpr DWORD DEFAULT_CHARSET = 1;
+constexpr DWORD SYMBOL_CHARSET = 2;
+constexpr DWORD OUT_TT_PRECIS = 4;
+constexpr DWORD CLIP_DEFAULT_PRECIS = 0;
+constexpr DWORD ANTIALIASED_QUALITY = 4;
+constexpr DWORD DEFAULT_PITCH = 0;
+constexpr DWORD FF_DONTCARE = 0;
+constexpr int WGL_FONT_LINES = 0;
+constexpr int WGL_FONT_POLYGONS = 1;
+
+struct POINTFLOAT {
+    float x;
+    float y;
+};
+
+struct GLYPHMETRICSFLOAT {
+    float gmfBlackBoxX;
+    float gmfBlackBoxY;
+    POINTFLOAT gmfptGlyphOrigin;
+    float gmfCellIncX;
+    float gmfCellIncY;
+};
+static_assert(sizeof(GLYPHMETRICSFLOAT) == 24);
+
+HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
+                  DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
+                  DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName);
+// Returns the object that was selected before.
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+// One display list per code first … first + count − 1: the glyph's filled front face,
+// its back face `extrusion` behind along −z, side walls with outward normals, in units
+// where the em height is 1, ending with a translation by the glyph's advance.
+BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation,
+                         float extrusion, int format, GLYPHMETRICSFLOAT* metrics);
+
+// --- Run-time libraries (sdl/DynamicLibrary.cpp) ---
+
+using FARPROC = void (*)();
+
+// Loads a shared library by name; a bare name is looked up beside the executable and
+// in the install's library directory, never in the working directory. Each call takes
+// one reference.
+HMODULE LoadLibraryA(const char* fileName);
+// The address of an entry by name, or null.
+FARPROC GetProcAddress(HMODULE module, const char* procName);
+// Releases one reference; a null handle is accepted and does nothing.
+BOOL FreeLibrary(HMODULE module);
+
+// --- Diagnostics and test seams (sdl/Window.cpp) ---
 
 // Why the last failing call of this layer failed (SDL's text or ours); empty if none has.
 const char* PlatformFailureReason();

@@ -9,10 +9,7 @@ dir="$(realpath -m "${1:-build-package}")"
 
 bash scripts/install-deps.sh package >&2
 
-launcher=()
-if command -v ccache >/dev/null; then
-    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-options.sh
 # Debian's hardening flags, all of them: also binding every symbol at start-up (-z now),
 # so that the relocations can be made read-only. Given as options rather than through
 # the environment, which CMake reads only when it first configures a folder.
@@ -23,7 +20,7 @@ flags=(-DCMAKE_C_FLAGS="$CFLAGS $CPPFLAGS" -DCMAKE_CXX_FLAGS="$CXXFLAGS $CPPFLAG
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${flags[@]}" \
     -DLARKSPUR_TESTS=OFF -DLARKSPUR_BENCH=OFF -DLARKSPUR_SANITIZE=OFF -DLARKSPUR_FUZZ=OFF \
-    "${launcher[@]}" >&2
+    "${ccache_options[@]}" >&2
 nice -n 10 cmake --build "$dir" -j "$(nproc)" >&2
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")"

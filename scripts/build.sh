@@ -17,9 +17,8 @@ if [ "${1:-}" = "--no-tests" ]; then
 else
     options+=(-DLARKSPUR_TESTS=ON -DLARKSPUR_BENCH=ON)
 fi
-if command -v ccache >/dev/null; then
-    options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-options.sh
+options+=("${ccache_options[@]}")
 cmake -S . -B build -G Ninja "${options[@]}" >/dev/null
 # Ninja's default runs two more jobs than there are cores.
 if [ "$#" -gt 0 ]; then

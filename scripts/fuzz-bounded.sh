@@ -16,9 +16,8 @@ targets="${FUZZ_TARGETS:-fuzz_bmp fuzz_tga fuzz_jpeg fuzz_png}"
 
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_FUZZ=ON -DLARKSPUR_TESTS=OFF
     -DLARKSPUR_BENCH=OFF -DLARKSPUR_WERROR=ON)
-if command -v ccache >/dev/null; then
-    options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-options.sh
+options+=("${ccache_options[@]}")
 CXX=clang++ CC=clang cmake -S . -B build-fuzz -G Ninja "${options[@]}" >/dev/null
 # shellcheck disable=SC2086
 cmake --build build-fuzz --target $targets -j "$(nproc)"

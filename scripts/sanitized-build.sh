@@ -9,9 +9,8 @@ cd "$(dirname "$0")/.."
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_SANITIZE=ON -DLARKSPUR_TESTS=ON
     -DLARKSPUR_BENCH=OFF -DLARKSPUR_WERROR=ON
     "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
-if command -v ccache >/dev/null; then
-    options+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
+source scripts/ccache-options.sh
+options+=("${ccache_options[@]}")
 cmake -S . -B build-sanitize -G Ninja "${options[@]}" >/dev/null
 if [ "$#" -gt 0 ]; then
     nice -n 10 cmake --build build-sanitize -j "$(nproc)" --target "$@"

@@ -12,7 +12,7 @@ export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 if [ ! -x "$capture" ]; then
     echo "larkspur-capture is not built"; exit 1
 fi
-for f in d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg theme.xm; do
+for f in $(grep -v '^#' "$(dirname "$0")/../app/MediaFiles.txt"); do
     if [ ! -r "$build/data/$f" ]; then
         echo "skipped: the show's media are not in $build/data"; exit 77
     fi

@@ -15,7 +15,7 @@ calc() { awk "BEGIN { print $1 }"; }
 holds() { awk "BEGIN { exit !($1) }"; }
 
 [ -x "$program" ] || skip "no program at $program"
-for f in theme.xm d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg; do
+for f in $(grep -v '^#' "$(dirname "$0")/../app/MediaFiles.txt"); do
     [ -s "$build/data/$f" ] || skip "media missing: data/$f"
 done
 for tool in xvfb-run xwd convert xdotool; do

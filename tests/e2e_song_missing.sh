@@ -20,7 +20,6 @@ if [ "${1:-}" = "--inside" ]; then
     inside_passed
 fi
 
-require_player
 make_workdir theme.xm
 run_without_display
 [ "$STATUS" = 1 ] || fail "status $STATUS"

@@ -3,4 +3,4 @@ if(TEST e2e_show_full)
     set_tests_properties(e2e_show_full PROPERTIES SKIP_RETURN_CODE 77)
 endif()
 # The timeline model needs no GL context: a quick unit test.
-set_tests_properties(test_show_model PROPERTIES LABELS unit)
+set_tests_properties(test_timeline PROPERTIES LABELS unit)

@@ -1,11 +1,11 @@
-# The installed show's tests. Installing into the system and building the package in a
-# Release folder of its own make the package test slow; both need a virtual screen.
+# The installed show's tests; both need a virtual screen. Installing into the system and
+# building the package in a Release folder of its own make the package test slow.
 if(TEST e2e_install)
-    set_tests_properties(e2e_install PROPERTIES LABELS "e2e" SKIP_RETURN_CODE 77)
+    set_tests_properties(e2e_install PROPERTIES SKIP_RETURN_CODE 77)
 endif()
 if(TEST e2e_install_package)
     set_tests_properties(e2e_install_package PROPERTIES
-        LABELS "e2e;slow" SKIP_RETURN_CODE 77 TIMEOUT 1800)
+        SKIP_RETURN_CODE 77 TIMEOUT 1800)
 endif()
 
 # The menu entry and the software-centre metadata, as the build configured them.

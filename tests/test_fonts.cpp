@@ -14,6 +14,7 @@
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "platform/Win32Fonts.h"
+#include "platform/sdl/Fonts.h"
 #include "show/OutlineFonts.h"
 #include "tests/support/GlTestContext.h"
 

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "platform/FontCharacterMaps.h"
-#include "platform/FontFaces.h"
-#include "platform/FontGlyphMesh.h"
+#include "fonts/FontCharacterMaps.h"
+#include "fonts/FontFaces.h"
+#include "fonts/FontGlyphMesh.h"
 #include "platform/Win32Fonts.h"
 
 namespace {
@@ -21,7 +21,7 @@ std::string SourceDir() {
 }
 
 TEST(FontTables, WingdingsTableMatchesItsSourceData) {
-    std::ifstream tsv(SourceDir() + "/platform/wingdings-to-unicode.tsv");
+    std::ifstream tsv(SourceDir() + "/fonts/wingdings-to-unicode.tsv");
     ASSERT_TRUE(tsv.good()) << "set LARKSPUR_SOURCE_DIR";
     char32_t fromFile[256] = {};
     int rows = 0;

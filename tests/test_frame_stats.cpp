@@ -83,7 +83,8 @@ TEST(FrameStatsDeathTest, ProgramWritesItsLineWhenItExits) {
             setenv("LARKSPUR_FRAME_STATS", path.c_str(), 1);
             StartFrameStats();
             for (int i = 0; i < 3; ++i) {
-                CountShownFrame(FrameClockNanoseconds());
+                FrameStatsObserver().Started();
+                FrameStatsObserver().Shown();
             }
             std::exit(0);
         },
@@ -108,7 +109,8 @@ TEST(FrameStatsDeathTest, NothingIsWrittenUnasked) {
         {
             unsetenv("LARKSPUR_FRAME_STATS");
             StartFrameStats();
-            CountShownFrame(FrameClockNanoseconds());
+            FrameStatsObserver().Started();
+            FrameStatsObserver().Shown();
             std::exit(0);
         },
         ::testing::ExitedWithCode(0), "");

@@ -1,6 +1,6 @@
 // The layers one by one in a real GL context against a scripted show clock: each draws
 // what the timeline says, where it should, taking its readings of the show time in the
-// show's order. The timeline's values themselves are tabled in test_show_model.
+// show's order. The timeline's values themselves are tabled in test_timeline.
 #include <cmath>
 #include <cstring>
 #include <stdexcept>

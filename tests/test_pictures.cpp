@@ -17,13 +17,24 @@
 
 #include <sys/wait.h>
 
+#include "app/Scene.h"
+
 #include <jpeglib.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const char* const Names[] = {"d0", "d1", "d2", "d3", "d4", "d5", "d6", "d7", "r", "l1", "l2"};
+// The pictures the show reads, without their folder and .jpg: the generator must make
+// exactly these.
+const std::vector<std::string> Names = [] {
+    std::vector<std::string> names;
+    for (int slot = 0; slot < TextureSlotCount; ++slot) {
+        const std::string file = ShowDataFiles[slot];
+        names.push_back(file.substr(file.find('/') + 1, file.size() - file.find('/') - 5));
+    }
+    return names;
+}();
 constexpr int Size = 512;
 
 struct Picture {
@@ -194,12 +205,12 @@ float TintAt(const Picture& p, double s, double t) {
 } // namespace
 
 TEST(Pictures, AllElevenDecodeAtTheirPlannedSize) {
-    for (const char* name : Names) {
+    for (const std::string& name : Names) {
         Picture p;
-        ASSERT_TRUE(Decode(DataDir() / (std::string(name) + ".jpg"), p)) << name;
+        ASSERT_TRUE(Decode(DataDir() / (name + ".jpg"), p)) << name;
         EXPECT_EQ(p.Width, Size) << name;
         EXPECT_EQ(p.Height, Size) << name;
-        EXPECT_FALSE(fs::exists(DataDir() / (std::string(name) + ".jpg.part"))) << name;
+        EXPECT_FALSE(fs::exists(DataDir() / (name + ".jpg.part"))) << name;
     }
 }
 
@@ -209,8 +220,8 @@ TEST(Pictures, GeneratorGivesTheSameBytesEveryRun) {
     ASSERT_FALSE(second.Path.empty());
     ASSERT_EQ(RunGenerator(first.Path.string()), 0);
     ASSERT_EQ(RunGenerator(second.Path.string()), 0);
-    for (const char* name : Names) {
-        const std::string file = std::string(name) + ".jpg";
+    for (const std::string& name : Names) {
+        const std::string file = name + ".jpg";
         const std::string a = ReadBytes(first.Path / file);
         ASSERT_FALSE(a.empty()) << name;
         EXPECT_EQ(a, ReadBytes(second.Path / file)) << name;
@@ -218,7 +229,8 @@ TEST(Pictures, GeneratorGivesTheSameBytesEveryRun) {
         EXPECT_EQ(a, ReadBytes(DataDir() / file)) << name;
     }
     // Nothing but the eleven pictures is left behind.
-    EXPECT_EQ(std::distance(fs::directory_iterator(first.Path), fs::directory_iterator()), 11);
+    EXPECT_EQ(std::distance(fs::directory_iterator(first.Path), fs::directory_iterator()),
+              static_cast<std::ptrdiff_t>(Names.size()));
 }
 
 TEST(Pictures, GeneratorReportsFailure) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -19,10 +20,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const SlotFiles[TextureSlotCount] = {
-    "d0.jpg", "d1.jpg", "d2.jpg", "d3.jpg", "d4.jpg", "d5.jpg",
-    "d6.jpg", "d7.jpg", "r.jpg",  "l1.jpg", "l2.jpg",
-};
+// The picture of each slot, as the show names it (without its data/ folder).
+const char* SlotFile(int slot) {
+    return ShowDataFiles[slot] + std::strlen("data/");
+}
 
 // A fresh working folder with a data/ folder, left again (and removed) at the end.
 class WorkingFolder {
@@ -55,7 +56,7 @@ int SlotWidth(int slot) {
 
 bool MakeSlotPicture(int slot) {
     std::string command = "convert -size " + std::to_string(SlotWidth(slot)) +
-                          "x8 xc:'rgb(200,100,50)' data/" + SlotFiles[slot];
+                          "x8 xc:'rgb(200,100,50)' data/" + SlotFile(slot);
     return std::system(command.c_str()) == 0;
 }
 
@@ -199,8 +200,8 @@ TEST(Scene, PicturesLoadIntoTheirSlotsInOrder) {
     LoadTextures();
     for (int slot = 0; slot < TextureSlotCount; ++slot) {
         ASSERT_NE(Textures[slot], nullptr);
-        EXPECT_EQ(Textures[slot]->Width, SlotWidth(slot)) << SlotFiles[slot];
-        EXPECT_NE(Textures[slot]->TextureName, 0u) << SlotFiles[slot];
+        EXPECT_EQ(Textures[slot]->Width, SlotWidth(slot)) << SlotFile(slot);
+        EXPECT_NE(Textures[slot]->TextureName, 0u) << SlotFile(slot);
         for (int other = 0; other < slot; ++other) {
             EXPECT_NE(Textures[slot]->TextureName, Textures[other]->TextureName);
         }
@@ -226,8 +227,8 @@ TEST(Scene, AMissingPictureLeavesOnlyItsSlotWithoutATexture) {
             EXPECT_EQ(Textures[slot]->TextureName, 0u);
             EXPECT_EQ(Textures[slot]->Pixels, nullptr);
         } else {
-            EXPECT_EQ(Textures[slot]->Width, SlotWidth(slot)) << SlotFiles[slot];
-            EXPECT_NE(Textures[slot]->TextureName, 0u) << SlotFiles[slot];
+            EXPECT_EQ(Textures[slot]->Width, SlotWidth(slot)) << SlotFile(slot);
+            EXPECT_NE(Textures[slot]->TextureName, 0u) << SlotFile(slot);
         }
     }
     FreeTextures();

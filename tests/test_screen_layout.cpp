@@ -2,8 +2,8 @@
 // as it finds it; the record of the first layout that guardians on one display share.
 #include <gtest/gtest.h>
 
-#include "platform/guardian/LayoutRecord.h"
-#include "platform/guardian/ScreenLayout.h"
+#include "guardian/LayoutRecord.h"
+#include "guardian/ScreenLayout.h"
 
 namespace {
 

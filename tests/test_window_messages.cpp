@@ -7,8 +7,8 @@
 #include <limits>
 
 #include "app/ShowWindow.h"
-#include "platform/VirtualKeys.h"
-#include "platform/Win32Messages.h"
+#include "platform/sdl/VirtualKeys.h"
+#include "platform/sdl/Messages.h"
 
 TEST(VirtualKeys, NamedKeysGetTheirWindowsCodes) {
     EXPECT_EQ(VirtualKeyFromSdl(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), 27);

@@ -3,6 +3,7 @@
 # recorder started from an unrelated folder. Every wait is bounded.
 
 SKIP=77
+SHOW_CHECK_HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 skip() {
     echo "SKIP: $*"
@@ -33,18 +34,7 @@ share/doc/larkspur/copyright
 share/icons/hicolor/128x128/apps/larkspur.png
 share/icons/hicolor/256x256/apps/larkspur.png
 share/icons/hicolor/48x48/apps/larkspur.png
-share/larkspur/data/d0.jpg
-share/larkspur/data/d1.jpg
-share/larkspur/data/d2.jpg
-share/larkspur/data/d3.jpg
-share/larkspur/data/d4.jpg
-share/larkspur/data/d5.jpg
-share/larkspur/data/d6.jpg
-share/larkspur/data/d7.jpg
-share/larkspur/data/l1.jpg
-share/larkspur/data/l2.jpg
-share/larkspur/data/r.jpg
-share/larkspur/data/theme.xm
+$(grep -v '^#' "$SHOW_CHECK_HERE/../../app/MediaFiles.txt" | sed 's|^|share/larkspur/data/|')
 share/man/man1/larkspur-capture.1.gz
 share/man/man6/larkspur.6.gz
 share/metainfo/$app_id.metainfo.xml

@@ -87,12 +87,12 @@ windows_path() {
     echo "Z:${1//\//\\}"
 }
 
-# Starts larkspur.exe from the unpacked folder, as a double click would, with any
-# VAR=value given; at most LIMIT seconds (default 60). Sets SHOW_PID and STARTED.
+# Starts larkspur.exe (or PROGRAM) from the unpacked folder, as a double click would,
+# with any VAR=value given; at most LIMIT seconds (default 60). Sets SHOW_PID and STARTED.
 start_wine_show() {
-    local limit="${LIMIT:-60}"
+    local limit="${LIMIT:-60}" program="${PROGRAM:-larkspur.exe}"
     STARTED="$(now)"
-    (cd "$SHOW_DIR" && exec env "$@" timeout -k 5 "$limit" wine larkspur.exe) \
+    (cd "$SHOW_DIR" && exec env "$@" timeout -k 5 "$limit" wine "$program") \
         >"$RESULTS/$TEST.stdout" 2>"$RESULTS/$TEST.stderr" </dev/null &
     SHOW_PID=$!
     on_exit "kill -KILL $SHOW_PID 2>/dev/null"

@@ -12,7 +12,7 @@ start_servers xorg
 stats="$RESULTS/linux-stats.txt"
 STARTED="$(now)"
 # Its own folder is where its media are, as the Linux end-to-end tests run it.
-(cd "$LINUX_BUILD" && exec env LARKSPUR_FRAME_STATS="$stats" timeout -k 5 130 ./larkspur) \
+(cd "$LINUX_BUILD" && exec env LARKSPUR_FRAME_STATS="$stats" timeout -k 5 130 ./larkspur-measured) \
     >"$RESULTS/$TEST.stdout" 2>"$RESULTS/$TEST.stderr" </dev/null &
 SHOW_PID=$!
 on_exit "kill -KILL $SHOW_PID 2>/dev/null"

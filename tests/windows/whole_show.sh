@@ -58,7 +58,7 @@ recorder=$!
 on_exit "end_process $recorder"
 sleep 0.5
 stats="$RESULTS/wine-stats.txt"
-LIMIT=130 start_wine_show LARKSPUR_FRAME_STATS="$(windows_path "$stats")" WINEDEBUG=-all,+winmm
+PROGRAM=larkspur-measured.exe LIMIT=130 start_wine_show LARKSPUR_FRAME_STATS="$(windows_path "$stats")" WINEDEBUG=-all,+winmm
 show_window >/dev/null
 appeared="$(now)"
 awk "BEGIN { printf \"%.1f\n\", $appeared - $STARTED }" >"$RESULTS/wine.window"

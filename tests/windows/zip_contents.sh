@@ -11,7 +11,7 @@ exe="$SHOW_DIR/larkspur.exe"
 [ -f "$exe" ] || fail "no larkspur.exe at the top of the zip"
 $OBJDUMP -f "$exe" 2>/dev/null | grep -q "file format pei-x86-64" ||
     fail "larkspur.exe is not a 64-bit Windows program"
-for f in theme.xm d0.jpg d1.jpg d2.jpg d3.jpg d4.jpg d5.jpg d6.jpg d7.jpg r.jpg l1.jpg l2.jpg; do
+for f in $(grep -v '^#' "$WIN_HERE/../../app/MediaFiles.txt"); do
     [ -s "$SHOW_DIR/data/$f" ] || fail "data/$f is missing or empty"
 done
 
@@ -25,14 +25,12 @@ for name in $required; do
 done
 
 # Windows brings these; anything else imported must travel in the zip.
-system="advapi32 avrt bcrypt comctl32 comdlg32 dsound dwmapi gdi32 glu32 imm32 kernel32 \
-ksuser mmdevapi msvcrt ntdll ole32 oleaut32 opengl32 propsys rpcrt4 setupapi shell32 \
-shlwapi ucrtbase user32 userenv uxtheme version winmm ws2_32"
+system="$(grep -v '^#' "$WIN_HERE/../../scripts/windows/system-dlls.txt")"
 beside="$(find "$SHOW_DIR" -maxdepth 1 -type f -printf '%f\n' | tr '[:upper:]' '[:lower:]')"
 for binary in "$exe" "$png"; do
     for dll in $($OBJDUMP -p "$binary" | sed -n 's/^\s*DLL Name: //p' | tr '[:upper:]' '[:lower:]'); do
         case "$dll" in api-ms-win-*) continue ;; esac
-        grep -qw "${dll%.dll}" <<<"$system" && continue
+        grep -qx "$dll" <<<"$system" && continue
         grep -qx "$dll" <<<"$beside" ||
             fail "$(basename "$binary") needs $dll, which is not in the zip"
     done

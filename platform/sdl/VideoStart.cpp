@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 namespace {
 struct VideoStart {

@@ -1,6 +1,6 @@
 // Window classes, windows and the message queue of the Win32-shaped layer over SDL2.
 //
-// One thread, one queue: SDL events are translated into messages (Win32Messages.cpp)
+// One thread, one queue: SDL events are translated into messages (Messages.cpp)
 // and queued behind anything posted; the quit message is a flag that is delivered once
 // the queue is empty, as on Win32. Sent messages call the window procedure at once.
 #include <SDL2/SDL.h>
@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "platform/Win32.h"
-#include "platform/Win32Messages.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Messages.h"
+#include "platform/sdl/Objects.h"
 
 struct PlatformInstance {
     int Unused = 0;

@@ -33,8 +33,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/guardian/LayoutRecord.h"
-#include "platform/guardian/ScreenLayout.h"
+#include "guardian/LayoutRecord.h"
+#include "guardian/ScreenLayout.h"
 
 static int XErrors = 0;
 

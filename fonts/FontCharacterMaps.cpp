@@ -1,5 +1,5 @@
 // The Windows-1252 (ANSI) code page turned into Unicode.
-#include "platform/FontCharacterMaps.h"
+#include "fonts/FontCharacterMaps.h"
 
 // 0x80–0x9F are where Windows-1252 differs from Latin-1; the rest maps to itself.
 static const char32_t HighControlRange[32] = {

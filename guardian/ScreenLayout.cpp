@@ -1,5 +1,5 @@
 // The guardian's decision, kept apart from X so it can be checked on its own.
-#include "platform/guardian/ScreenLayout.h"
+#include "guardian/ScreenLayout.h"
 
 static const CrtcLayout* FindCrtc(const ScreenLayout& layout, std::uint64_t crtc) {
     for (const CrtcLayout& candidate : layout.Crtcs) {

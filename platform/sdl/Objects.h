@@ -1,5 +1,5 @@
 // What the Win32-shaped handles point at, shared by the files of the platform layer.
-// Nothing outside platform/ includes this.
+// Nothing outside platform/sdl/ includes this.
 #pragma once
 
 #include <deque>

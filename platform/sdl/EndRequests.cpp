@@ -7,7 +7,7 @@
 #include <atomic>
 #include <csignal>
 
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 static std::atomic<bool> Heeded{false};
 static std::atomic<bool> Waiting{false};

@@ -1,6 +1,6 @@
 // The record's encoding: a tag, the screen's size, then each CRTC with its outputs. Sizes
 // are bounded so that a damaged property cannot make a guardian allocate without limit.
-#include "platform/guardian/LayoutRecord.h"
+#include "guardian/LayoutRecord.h"
 
 #include <algorithm>
 

@@ -9,9 +9,10 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
-#include "platform/FontFaces.h"
-#include "platform/FontGlyphMesh.h"
+#include "fonts/FontFaces.h"
+#include "fonts/FontGlyphMesh.h"
 #include "platform/Win32Fonts.h"
+#include "platform/sdl/Fonts.h"
 
 namespace {
 

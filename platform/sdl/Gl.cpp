@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/Win32.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 static bool OffscreenVideo() {
     const char* driver = SDL_GetCurrentVideoDriver();

@@ -1,4 +1,4 @@
-// Starting and stopping the display guardian (platform/guardian/DisplayGuardian.cpp).
+// Starting and stopping the display guardian (guardian/DisplayGuardian.cpp).
 //
 // The guardian's standard input is the read end of a pipe whose write end only this
 // process holds (close-on-exec, so nothing this process starts inherits it): when this

@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 #include "platform/Win32.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 static std::atomic<pid_t> BoxAsker{0};
 
@@ -44,17 +44,9 @@ static void WatchForksOnce() {
     (void)watched;
 }
 
+// The show asks for the error icon or none; the other icons it never uses.
 static Uint32 SdlBoxFlags(UINT type) {
-    switch (type & 0xF0u) {
-    case 0x10u: // MB_ICONERROR
-        return SDL_MESSAGEBOX_ERROR;
-    case 0x30u: // MB_ICONWARNING
-        return SDL_MESSAGEBOX_WARNING;
-    case 0x40u: // MB_ICONINFORMATION
-        return SDL_MESSAGEBOX_INFORMATION;
-    default:
-        return 0;
-    }
+    return (type & 0xF0u) == MB_ICONERROR ? SDL_MESSAGEBOX_ERROR : 0;
 }
 
 // True only when a box was up and its button was pressed. SDL also reports success when

@@ -1,7 +1,7 @@
 // Glyph outline → filled face and boundary loops: FreeType walks the outline, curves
 // are flattened by subdivision counts taken from their second differences, and the GLU
 // tessellator fills by the non-zero rule and traces the resolved boundary.
-#include "platform/FontGlyphMesh.h"
+#include "fonts/FontGlyphMesh.h"
 
 #include <algorithm>
 #include <array>

@@ -5,11 +5,11 @@
 // WM_CLOSE, a size change WM_SIZE, an expose WM_PAINT and focus changes
 // WM_SETFOCUS/WM_KILLFOCUS. A request to quit the whole program (SIGINT, SIGTERM)
 // becomes WM_CLOSE too, so the display mode is given back on that path as well.
-#include "platform/Win32Messages.h"
+#include "platform/sdl/Messages.h"
 
 #include <SDL2/SDL_events.h>
 
-#include "platform/VirtualKeys.h"
+#include "platform/sdl/VirtualKeys.h"
 
 static bool TranslateKey(const SDL_KeyboardEvent& key, HWND window, MSG* out) {
     const int vk = VirtualKeyFromSdl(key.keysym.sym, key.keysym.scancode);

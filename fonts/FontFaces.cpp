@@ -5,7 +5,7 @@
 // fontconfig appends to every request are refused, so that an unknown family builds
 // nothing rather than some other face. A symbol family that is not installed is drawn
 // from the installed face that covers most of the Unicode stand-ins of its symbols.
-#include "platform/FontFaces.h"
+#include "fonts/FontFaces.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,8 +15,7 @@
 
 #include <fontconfig/fontconfig.h>
 
-#include "platform/FontCharacterMaps.h"
-#include "platform/Win32Fonts.h"
+#include "fonts/FontCharacterMaps.h"
 
 static FT_Library FreeTypeLibrary = nullptr;
 static std::map<std::string, std::unique_ptr<FontFace>> FaceCache;

@@ -1,7 +1,7 @@
 // The Wingdings byte codes and the Unicode characters that stand for the same symbols,
-// generated from platform/wingdings-to-unicode.tsv (tests/test_fonts_tables.cpp checks
+// generated from fonts/wingdings-to-unicode.tsv (tests/test_fonts_tables.cpp checks
 // that the two agree). 0 marks a code without a symbol.
-#include "platform/FontCharacterMaps.h"
+#include "fonts/FontCharacterMaps.h"
 
 // clang-format off
 const char32_t WingdingsToUnicode[256] = {

@@ -1,5 +1,5 @@
 // The constant table from SDL key codes to Windows virtual-key codes.
-#include "platform/VirtualKeys.h"
+#include "platform/sdl/VirtualKeys.h"
 
 #include <SDL2/SDL_keyboard.h>
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/guardian/ScreenLayout.h"
+#include "guardian/ScreenLayout.h"
 
 struct LayoutRecord {
     bool Valid = false;

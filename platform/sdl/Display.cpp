@@ -14,7 +14,7 @@
 
 #include "platform/DisplayGuard.h"
 #include "platform/Win32.h"
-#include "platform/Win32Objects.h"
+#include "platform/sdl/Objects.h"
 
 static bool ModeRequested = false;
 static SDL_DisplayMode RequestedMode = {};
