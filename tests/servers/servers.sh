@@ -247,6 +247,55 @@ CONF
     return 1
 }
 
+# Copies a screenshot to screenshots/ in the build folder, named, to look at afterwards.
+keep_screenshot() {
+    mkdir -p "$LARKSPUR_BUILD_DIR/screenshots"
+    cp "$1" "$LARKSPUR_BUILD_DIR/screenshots/$2.png"
+}
+
+# A 1920 x 1080 screenshot holds the show's picture 4:3 in its middle: the 240 columns on
+# either side are black, the picture reaches both of its own edges (a 4:3 frame stretched
+# wider would light the bars; one drawn narrower would leave its edges dark).
+check_letterbox() {
+    local shot="$1" size left right lit
+    size="$(convert "$shot" -format '%wx%h' info:)"
+    [ "$size" = 1920x1080 ] || fail "the screenshot is $size"
+    # Weston draws its pointer at the top left, where the pointer of its X server is.
+    left="$(convert "$shot" -crop 240x1040+0+40 +repage -format '%[fx:maxima]' info:)"
+    right="$(convert "$shot" -crop 240x1080+1680+0 +repage -format '%[fx:maxima]' info:)"
+    awk -v l="$left" -v r="$right" 'BEGIN { exit !(l < 0.02 && r < 0.02) }' ||
+        fail "the bars are not black (brightest $left left, $right right)"
+    # The lit part: inside the picture and reaching close to both of its edges (the
+    # show's backdrop leaves a dark margin of about 2 % on either side of its 4:3 frame).
+    lit="$(convert "$shot" -crop 1920x1040+0+40 +repage -fuzz 2% -trim -format '%X %w' info:)"
+    awk -v x="${lit%% *}" -v w="${lit##* }" 'BEGIN { x += 0
+        exit !(x >= 240 && x <= 290 && x + w >= 1630 && x + w <= 1680) }' ||
+        fail "the picture spans $lit (offset, width), not 240 to 1680"
+}
+
+# Escape through Weston's seat, held long enough for a frame of the show to see it.
+press_escape() {
+    DISPLAY="$KEYS_DISPLAY" xdotool keydown Escape
+    sleep 0.5
+    DISPLAY="$KEYS_DISPLAY" xdotool keyup Escape || true
+}
+
+# Waits up to the given seconds for a child to end; sets STATUS. 1 when it did not.
+wait_for_end() {
+    local pid="$1" tenths=$((${2:-30} * 10))
+    for _ in $(seq 1 "$tenths"); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            set +e
+            wait "$pid"
+            STATUS=$?
+            set -e
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 # Keeps both processors busy until the script ends.
 start_cpu_load() {
     local i
