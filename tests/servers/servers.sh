@@ -202,6 +202,25 @@ weston_screenshot() {
     mv "$shots"/wayland-screenshot-*.png "$out" 2>/dev/null
 }
 
+# Re-runs the calling test script under a session bus of its own (mutter and wireplumber
+# need one). Call before starting anything; returns only inside.
+enter_session_bus() {
+    [ "${LARKSPUR_SESSION_BUS:-}" = 1 ] && return 0
+    LARKSPUR_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+}
+
+# mutter, GNOME's compositor, headless with one 1920 x 1080 virtual monitor and no X.
+# Exports WAYLAND_DISPLAY. Needs private_runtime first. Returns 1 when it did not come up.
+start_mutter() {
+    local pid
+    mutter --wayland --headless --virtual-monitor 1920x1080 --wayland-display=larkspur-mutter \
+        --no-x11 >"$SESSION_DIR/mutter.log" 2>&1 </dev/null &
+    pid=$!
+    on_exit "end_process $pid"
+    wait_for_path "$XDG_RUNTIME_DIR/larkspur-mutter" "$pid" 200 || return 1
+    export WAYLAND_DISPLAY=larkspur-mutter
+}
+
 mutter_missing() {
     [ "$(id -u)" = 0 ] || { echo "not root"; return; }
     command -v mutter >/dev/null || { echo "mutter is not installed"; return; }
