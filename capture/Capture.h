@@ -12,6 +12,7 @@
 
 #include "app/RunShow.h"
 #include "app/Scene.h"
+#include "show/PictureRect.h"
 #include "show/Timeline.h"
 
 // The recording is the show's window unless --size says otherwise, and its sound the
@@ -167,16 +168,6 @@ bool SkipCaptureFrame(std::uint32_t time);
 
 // --- The frame drawn into (FrameTarget.cpp) ---
 
-// A rectangle of a frame's pixels.
-struct PictureRect {
-    int X = 0; // from the left
-    int Y = 0; // from the bottom, as OpenGL counts
-    int Width = 0;
-    int Height = 0;
-};
-// The largest 4:3 rectangle centred in a frame: where the show's picture goes, with
-// black bars at the sides of a wider frame and above and below a taller one.
-PictureRect PictureRectFor(int width, int height);
 // Makes the current GL context draw into a framebuffer object of width x height with
 // `samples` samples per pixel (checked to be what the renderer gives), viewport set to
 // the picture; false with a message when the renderer cannot. May be called again for

@@ -60,6 +60,8 @@ packages_test() {
     echo openmpt123 xmp sox
     # real servers: an X server with display modes, a sound server
     echo xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils pulseaudio pulseaudio-utils procps
+    # Wayland compositors (Weston with Xwayland, GNOME's mutter) and PipeWire, as desktops have them
+    echo weston xwayland mutter dbus pipewire pipewire-pulse pipewire-bin wireplumber
     # the package's checks
     echo lintian desktop-file-utils appstream
 }

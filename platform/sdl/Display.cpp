@@ -4,7 +4,8 @@
 // window is full screen. So a requested mode is remembered and applied to the show's
 // window (the newest one, and any made later); no mode gives the desktop back, and so
 // does the end of the process. A size the display cannot show exactly is refused, as
-// Win32 refuses it, and nothing changes.
+// Win32 refuses it, and nothing changes. Where the mode cannot really change, the window
+// fills the screen instead (sdl/DisplayPath.h).
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
 
@@ -14,6 +15,7 @@
 
 #include "platform/DisplayGuard.h"
 #include "platform/Win32.h"
+#include "platform/sdl/DisplayPath.h"
 #include "platform/sdl/Objects.h"
 
 static bool ModeRequested = false;
@@ -57,8 +59,20 @@ static LONG ApplyMode(PlatformWindow* window) {
     if (display < 0) {
         display = 0;
     }
+    const ModePath path =
+        ChooseModePath(ReadDisplayFacts(window->Sdl, RequestedMode.w, RequestedMode.h));
+    if (path == ModePath::Letterbox) {
+        if (!BeginLetterbox(window, RequestedMode.w, RequestedMode.h)) {
+            return DISP_CHANGE_FAILED;
+        }
+        if (!RestoreAtExitSet) {
+            RestoreAtExitSet = std::atexit(RestoreDisplayAtExit) == 0;
+        }
+        return DISP_CHANGE_SUCCESSFUL;
+    }
     SDL_DisplayMode closest = {};
-    if (SDL_GetClosestDisplayMode(display, &RequestedMode, &closest) == nullptr ||
+    if (path == ModePath::Refuse ||
+        SDL_GetClosestDisplayMode(display, &RequestedMode, &closest) == nullptr ||
         closest.w != RequestedMode.w || closest.h != RequestedMode.h) {
         SetPlatformFailure("ChangeDisplaySettingsA: the display has no mode of that size");
         return DISP_CHANGE_BADMODE;
@@ -91,6 +105,9 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
         // Back to the stored mode: the window leaves full screen.
         ModeRequested = false;
         PlatformWindow* window = NewestWindow();
+        if (window != nullptr) {
+            EndLetterbox(window);
+        }
         if (window != nullptr && window->Sdl != nullptr &&
             (SDL_GetWindowFlags(window->Sdl) & SDL_WINDOW_FULLSCREEN) != 0 &&
             SDL_SetWindowFullscreen(window->Sdl, 0) != 0) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Win32.h"
+#include "platform/sdl/DisplayPath.h"
 #include "platform/sdl/Objects.h"
 
 static bool OffscreenVideo() {
@@ -237,6 +238,8 @@ BOOL SwapBuffers(HDC dc) {
         return FALSE;
     }
     SDL_GL_SwapWindow(dc->Window->Sdl);
+    // The screen may have changed size under a letterboxed window since the last frame.
+    KeepPictureViewport(dc->Window);
     // Without a screen nothing paces the frames: a software renderer would queue
     // frames faster than it draws them, without end. Each frame is finished here.
     if (OffscreenVideo()) {

@@ -36,6 +36,11 @@ struct PlatformWindow {
     // The class asks for its own device context; it lives as long as the window.
     PlatformDeviceContext OwnDc;
     bool DcTaken = false;
+    // Full screen at the screen's own size, the picture in its centre (sdl/DisplayPath.h);
+    // the procedure is told the picture's size as the window's.
+    bool Letterboxed = false;
+    int PictureWidth = 0;
+    int PictureHeight = 0;
 };
 
 struct PlatformGlContext {

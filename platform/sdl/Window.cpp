@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Win32.h"
+#include "platform/sdl/DisplayPath.h"
 #include "platform/sdl/Messages.h"
 #include "platform/sdl/Objects.h"
 
@@ -137,6 +138,10 @@ bool EnsureSdlVideo() {
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     // The show is a full-screen piece; do not let the desktop blank the display under it.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "0");
+    // On Wayland SDL would draw the frame of a bordered window through libdecor, whose
+    // plugins few systems have; without them it says so on standard error and draws
+    // nothing. The show's window has no border, so xdg-shell alone serves.
+    SDL_SetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0");
     std::string failure;
     if (!StartSdlVideoWithin(VideoStartLimitMs, &failure)) {
         SetPlatformFailure(failure);
@@ -387,6 +392,11 @@ static void PumpSdlEvents() {
         }
         MSG msg;
         if (target != nullptr && TranslateSdlEvent(event, target, &msg)) {
+            if (msg.message == WM_SIZE && target->Letterboxed) {
+                // The show's window is its picture, whatever the screen's size.
+                msg.lParam = MAKELPARAM(static_cast<unsigned>(target->PictureWidth),
+                                        static_cast<unsigned>(target->PictureHeight));
+            }
             if (msg.message == WM_SIZE) {
                 target->Width = static_cast<int>(LOWORD(static_cast<std::uintptr_t>(msg.lParam)));
                 target->Height = static_cast<int>(HIWORD(static_cast<std::uintptr_t>(msg.lParam)));
@@ -473,7 +483,11 @@ LRESULT DispatchMessageA(const MSG* msg) {
     if (msg == nullptr || !IsLiveWindow(msg->hwnd)) {
         return 0;
     }
-    return msg->hwnd->Procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    const LRESULT result = msg->hwnd->Procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+    if (msg->message == WM_SIZE && IsLiveWindow(msg->hwnd)) {
+        KeepPictureViewport(msg->hwnd);
+    }
+    return result;
 }
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -482,7 +496,11 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         SetPlatformFailure("SendMessageA: invalid window handle");
         return 0;
     }
-    return window->Procedure(window, message, wParam, lParam);
+    const LRESULT result = window->Procedure(window, message, wParam, lParam);
+    if (message == WM_SIZE && IsLiveWindow(window)) {
+        KeepPictureViewport(window);
+    }
+    return result;
 }
 
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -117,4 +117,211 @@ start_pulse() {
     return 1
 }
 
+# --- Wayland compositors and PipeWire ---
+
+# Re-runs the calling test script inside a private mount and network namespace with its
+# own /tmp: Weston's Xwayland takes the first free X display from :0 up, and must not
+# take or meet another one. Call first; returns only inside.
+enter_private_tmp() {
+    [ "${LARKSPUR_PRIVATE_TMP:-}" = 1 ] && return 0
+    command -v unshare >/dev/null || skip "unshare is not installed"
+    [ "$(id -u)" = 0 ] || skip "not root"
+    LARKSPUR_PRIVATE_TMP=1 exec unshare --mount --net --fork bash -c '
+        mount --make-rprivate / && mount -t tmpfs none /tmp &&
+            mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix || exit 77
+        exec bash "$@"' bash "$0" "$@"
+}
+
+# A private runtime folder (0700) and home for a compositor or sound server and its
+# clients; exported.
+private_runtime() {
+    SESSION_DIR="$(mktemp -d)"
+    chmod 700 "$SESSION_DIR"
+    on_exit "rm -rf '$SESSION_DIR'"
+    export XDG_RUNTIME_DIR="$SESSION_DIR" HOME="$SESSION_DIR" XDG_CONFIG_HOME="$SESSION_DIR/config"
+    mkdir -p "$XDG_CONFIG_HOME"
+}
+
+# Waits up to the given tenths of a second for a path to exist while a process lives.
+wait_for_path() {
+    local path="$1" pid="$2" tenths="${3:-100}"
+    for _ in $(seq 1 "$tenths"); do
+        [ -e "$path" ] && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+weston_missing() {
+    [ "$(id -u)" = 0 ] || { echo "not root"; return; }
+    local tool
+    for tool in Xvfb weston weston-screenshooter xdotool convert; do
+        command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
+    done
+}
+
+# Weston on its X11 back end inside a private 1920 x 1080 Xvfb on :N (the seat that
+# lets key presses through), with Xwayland when "xwayland" is given. Exports
+# WAYLAND_DISPLAY; sets KEYS_DISPLAY (where xdotool types) and, with Xwayland,
+# XWAYLAND_DISPLAY. Needs private_runtime first. Returns 1 when it did not come up.
+start_weston() {
+    local xvfb_pid pid n=90 extra=()
+    [ "${1:-}" = xwayland ] && extra+=(--xwayland)
+    Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp >"$SESSION_DIR/xvfb.log" 2>&1 </dev/null &
+    xvfb_pid=$!
+    on_exit "end_process $xvfb_pid"
+    for _ in $(seq 1 100); do
+        DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    KEYS_DISPLAY=":$n"
+    DISPLAY=":$n" weston --backend=x11-backend.so --use-pixman --width=1920 --height=1080 \
+        --socket=larkspur-weston --debug --idle-time=0 --log="$SESSION_DIR/weston.log" \
+        "${extra[@]}" >"$SESSION_DIR/weston.out" 2>&1 </dev/null &
+    pid=$!
+    on_exit "end_process $pid"
+    wait_for_path "$XDG_RUNTIME_DIR/larkspur-weston" "$pid" || return 1
+    export WAYLAND_DISPLAY=larkspur-weston
+    if [ "${1:-}" = xwayland ]; then
+        for _ in $(seq 1 100); do
+            XWAYLAND_DISPLAY="$(sed -n 's/.*xserver listening on display \(:[0-9]*\).*/\1/p' \
+                "$SESSION_DIR/weston.log" | tail -1)"
+            [ -n "$XWAYLAND_DISPLAY" ] && return 0
+            sleep 0.1
+        done
+        return 1
+    fi
+}
+
+# A screenshot of the whole Weston output into the given PNG file.
+weston_screenshot() {
+    local out="$1" shots="$SESSION_DIR/shots"
+    rm -rf "$shots" && mkdir "$shots"
+    (cd "$shots" && timeout 20 weston-screenshooter) >/dev/null 2>&1 || return 1
+    mv "$shots"/wayland-screenshot-*.png "$out" 2>/dev/null
+}
+
+# Re-runs the calling test script under a session bus of its own (mutter and wireplumber
+# need one). Call before starting anything; returns only inside.
+enter_session_bus() {
+    [ "${LARKSPUR_SESSION_BUS:-}" = 1 ] && return 0
+    LARKSPUR_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+}
+
+# mutter, GNOME's compositor, headless with one 1920 x 1080 virtual monitor and no X.
+# Exports WAYLAND_DISPLAY. Needs private_runtime first. Returns 1 when it did not come up.
+start_mutter() {
+    local pid
+    mutter --wayland --headless --virtual-monitor 1920x1080 --wayland-display=larkspur-mutter \
+        --no-x11 >"$SESSION_DIR/mutter.log" 2>&1 </dev/null &
+    pid=$!
+    on_exit "end_process $pid"
+    wait_for_path "$XDG_RUNTIME_DIR/larkspur-mutter" "$pid" 200 || return 1
+    export WAYLAND_DISPLAY=larkspur-mutter
+}
+
+mutter_missing() {
+    [ "$(id -u)" = 0 ] || { echo "not root"; return; }
+    command -v mutter >/dev/null || { echo "mutter is not installed"; return; }
+    command -v dbus-run-session >/dev/null || echo "dbus-run-session is not installed"
+}
+
+pipewire_missing() {
+    [ "$(id -u)" = 0 ] || { echo "not root"; return; }
+    local tool
+    for tool in pipewire wireplumber pipewire-pulse dbus-run-session parec pactl; do
+        command -v "$tool" >/dev/null || { echo "$tool is not installed"; return; }
+    done
+}
+
+# PipeWire with one null sink named "show", its session manager and its Pulse server.
+# Needs private_runtime first and a session bus (run under dbus-run-session): without
+# one wireplumber sets no default sink. Returns 1 when it did not come up.
+start_pipewire() {
+    local pid
+    mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
+    cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/10-null-sink.conf" <<'CONF'
+context.objects = [
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink  node.name = "show"
+               media.class = Audio/Sink  object.linger = true
+               audio.position = [ FL FR ]  audio.rate = 48000  monitor.channel-volumes = true } }
+]
+CONF
+    pipewire >"$SESSION_DIR/pipewire.log" 2>&1 </dev/null &
+    pid=$!
+    on_exit "end_process $pid"
+    wait_for_path "$XDG_RUNTIME_DIR/pipewire-0" "$pid" || return 1
+    wireplumber >"$SESSION_DIR/wireplumber.log" 2>&1 </dev/null &
+    on_exit "end_process $!"
+    pipewire-pulse >"$SESSION_DIR/pipewire-pulse.log" 2>&1 </dev/null &
+    pid=$!
+    on_exit "end_process $pid"
+    for _ in $(seq 1 100); do
+        pactl info 2>/dev/null | grep -q "Default Sink: show" && return 0
+        kill -0 "$pid" 2>/dev/null || return 1
+        sleep 0.1
+    done
+    return 1
+}
+
+# Copies a screenshot to screenshots/ in the build folder, named, to look at afterwards.
+keep_screenshot() {
+    mkdir -p "$LARKSPUR_BUILD_DIR/screenshots"
+    cp "$1" "$LARKSPUR_BUILD_DIR/screenshots/$2.png"
+}
+
+# A 1920 x 1080 screenshot holds the show's picture 4:3 in its middle: the 240 columns on
+# either side are black, the picture reaches both of its own edges (a 4:3 frame stretched
+# wider would light the bars; one drawn narrower would leave its edges dark).
+check_letterbox() {
+    local shot="$1" size left right lit
+    size="$(convert "$shot" -format '%wx%h' info:)"
+    [ "$size" = 1920x1080 ] || fail "the screenshot is $size"
+    # Weston draws its pointer at the top left, where the pointer of its X server is.
+    left="$(convert "$shot" -crop 240x1040+0+40 +repage -format '%[fx:maxima]' info:)"
+    right="$(convert "$shot" -crop 240x1080+1680+0 +repage -format '%[fx:maxima]' info:)"
+    awk -v l="$left" -v r="$right" 'BEGIN { exit !(l < 0.02 && r < 0.02) }' ||
+        fail "the bars are not black (brightest $left left, $right right)"
+    # The lit part: inside the picture and reaching close to both of its edges (the
+    # show's backdrop leaves a dark margin of about 2 % on either side of its 4:3 frame).
+    lit="$(convert "$shot" -crop 1920x1040+0+40 +repage -fuzz 2% -trim -format '%X %w' info:)"
+    awk -v x="${lit%% *}" -v w="${lit##* }" 'BEGIN { x += 0
+        exit !(x >= 240 && x <= 290 && x + w >= 1630 && x + w <= 1680) }' ||
+        fail "the picture spans $lit (offset, width), not 240 to 1680"
+}
+
+# Escape through Weston's seat, held long enough for a frame of the show to see it.
+press_escape() {
+    DISPLAY="$KEYS_DISPLAY" xdotool keydown Escape
+    sleep 0.5
+    DISPLAY="$KEYS_DISPLAY" xdotool keyup Escape || true
+}
+
+# Waits up to the given seconds for a child to end; sets STATUS. 1 when it did not.
+wait_for_end() {
+    local pid="$1" tenths=$((${2:-30} * 10))
+    for _ in $(seq 1 "$tenths"); do
+        if ! kill -0 "$pid" 2>/dev/null; then
+            set +e
+            wait "$pid"
+            STATUS=$?
+            set -e
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Keeps both processors busy until the script ends.
+start_cpu_load() {
+    local i
+    for i in $(seq 1 "$(nproc)"); do
+        (while :; do :; done) &
+        on_exit "kill -KILL $! 2>/dev/null"
+    done
+}
+
 trap stop_servers EXIT
