@@ -284,8 +284,8 @@ int MakeSoundtrackFile(std::string& error);
 struct EncoderPreset {
     const char* Preset;
     int Crf;
-    int BFrames; // the most B-frames in a row
-    int Subme;   // x264's subme (0: no motion search finer than a pixel); -1: the preset's
+    int BFrames;        // the most B-frames in a row
+    const char* Params; // for -x264-params, changing the preset; empty: none
 };
 EncoderPreset EncoderPresetFor(int width, int height);
 
