@@ -121,15 +121,30 @@ start_pulse() {
 
 # Re-runs the calling test script inside a private mount and network namespace with its
 # own /tmp: Weston's Xwayland takes the first free X display from :0 up, and must not
-# take or meet another one. Call first; returns only inside.
+# take or meet another one. A checkout or build under /tmp stays where it was: its top
+# folder is bound into the new /tmp (through /mnt, which only this namespace sees).
+# Call first; returns only inside.
 enter_private_tmp() {
     [ "${LARKSPUR_PRIVATE_TMP:-}" = 1 ] && return 0
     command -v unshare >/dev/null || skip "unshare is not installed"
     [ "$(id -u)" = 0 ] || skip "not root"
+    local keep=() path
+    for path in "$(cd "$(dirname "$0")" && pwd -P)" "${LARKSPUR_SOURCE_DIR:-}" \
+        "${LARKSPUR_BUILD_DIR:-}" "$(pwd -P)"; do
+        case "$path" in
+        /tmp/?*) path="${path#/tmp/}" && keep+=("${path%%/*}") ;;
+        esac
+    done
     LARKSPUR_PRIVATE_TMP=1 exec unshare --mount --net --fork bash -c '
-        mount --make-rprivate / && mount -t tmpfs none /tmp &&
+        keep=("${@:2:$1}")
+        shift $(($1 + 1))
+        mount --make-rprivate / && mount --bind /tmp /mnt && mount -t tmpfs none /tmp &&
             mkdir -p /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix || exit 77
-        exec bash "$@"' bash "$0" "$@"
+        for top in "${keep[@]}"; do
+            mkdir -p "/tmp/$top" && mount --bind "/mnt/$top" "/tmp/$top" || exit 1
+        done
+        umount -l /mnt || exit 1
+        exec bash "$@"' bash "${#keep[@]}" "${keep[@]}" "$0" "$@"
 }
 
 # A private runtime folder (0700) and home for a compositor or sound server and its
