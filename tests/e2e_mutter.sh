@@ -29,12 +29,12 @@ run_show
 sleep 8
 kill -0 "$SHOW_PID" 2>/dev/null || fail "the show ended early: $(cat "$WORK/stderr.txt")"
 kill -TERM "$SHOW_PID"
-wait_for_end "$SHOW_PID" 20 || fail "SIGTERM did not end the show"
+wait_for_child_end "$SHOW_PID" 20 || fail "SIGTERM did not end the show"
 [ "$STATUS" = 0 ] || fail "SIGTERM ended the show with $STATUS: $(cat "$WORK/stderr.txt")"
 [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote to standard error: $(head -5 "$WORK/stderr.txt")"
 
 run_show
-wait_for_end "$SHOW_PID" 130 || fail "the show did not end by itself"
+wait_for_child_end "$SHOW_PID" 130 || fail "the show did not end by itself"
 [ "$STATUS" = 0 ] || fail "the show ended with $STATUS: $(cat "$WORK/stderr.txt")"
 [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote to standard error: $(head -5 "$WORK/stderr.txt")"
 echo "PASS"

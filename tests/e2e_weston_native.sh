@@ -28,7 +28,7 @@ weston_screenshot "$WORK/shot.png" || fail "no screenshot"
 keep_screenshot "$WORK/shot.png" weston-native
 check_letterbox "$WORK/shot.png"
 press_escape
-wait_for_end "$show" 20 || fail "Escape did not end the show"
+wait_for_child_end "$show" 20 || fail "Escape did not end the show"
 [ "$STATUS" = 0 ] || fail "the show ended with $STATUS after Escape: $(cat "$WORK/stderr.txt")"
 [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote to standard error: $(head -5 "$WORK/stderr.txt")"
 echo "PASS"

@@ -30,7 +30,7 @@ kill -0 "$show" 2>/dev/null || fail "the show ended early: $(cat "$WORK/stderr.t
 weston_screenshot "$WORK/shot.png" || fail "no screenshot"
 keep_screenshot "$WORK/shot.png" weston-xwayland
 check_letterbox "$WORK/shot.png"
-wait_for_end "$show" 120 || fail "the show did not end by itself"
+wait_for_child_end "$show" 120 || fail "the show did not end by itself"
 [ "$STATUS" = 0 ] || fail "the show ended with $STATUS: $(cat "$WORK/stderr.txt")"
 [ ! -s "$WORK/stderr.txt" ] || fail "the show wrote to standard error: $(head -5 "$WORK/stderr.txt")"
 echo "PASS"

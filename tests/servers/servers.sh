@@ -314,8 +314,9 @@ press_escape() {
     DISPLAY="$KEYS_DISPLAY" xdotool keyup Escape || true
 }
 
-# Waits up to the given seconds for a child to end; sets STATUS. 1 when it did not.
-wait_for_end() {
+# Waits up to the given seconds for the child PID to end; sets STATUS. 1 when it did not.
+# (Not in_display.sh's wait_for_end, which waits for the show it started.)
+wait_for_child_end() {
     local pid="$1" tenths=$((${2:-30} * 10))
     for _ in $(seq 1 "$tenths"); do
         if ! kill -0 "$pid" 2>/dev/null; then
