@@ -4,6 +4,11 @@
 # Shared by sanitized-tests.sh and sanitized-show.sh so that both use one build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The sanitized tests and the sanitized show may be built at the same moment (CI runs
+# them side by side): one configure and build at a time in the folder.
+mkdir -p build-sanitize
+exec 9>build-sanitize/.build-lock
+flock 9
 # Line tables only: enough for the sanitizers' stack traces, and the build takes about
 # a fifth less time than with full debugging information.
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_SANITIZE=ON -DLARKSPUR_TESTS=ON
