@@ -56,6 +56,8 @@ void SetPlatformCallObserver(PlatformCallObserver observer) {
 }
 
 void ObservePlatformCall(const char* call) {
+    // A reason is only ever the running call's: a stale one would explain the wrong failure.
+    FailureReason.clear();
     if (CallObserver != nullptr) {
         CallObserver(call);
     }
@@ -170,10 +172,6 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
             SetPlatformFailure("RegisterClassA: class already exists");
             return 0;
         }
-    }
-    if (Classes.size() >= 0xBFFF) {
-        SetPlatformFailure("RegisterClassA: too many classes");
-        return 0;
     }
     Classes.push_back(RegisteredClass{*windowClass, windowClass->lpszClassName});
     Classes.back().Record.lpszClassName = Classes.back().Name.c_str();
@@ -290,20 +288,13 @@ BOOL DestroyWindow(HWND window) {
     return TRUE;
 }
 
-BOOL ShowWindow(HWND window, int command) {
+BOOL ShowWindow(HWND window, int) {
     ObservePlatformCall("ShowWindow");
     if (!IsLiveWindow(window)) {
         SetPlatformFailure("ShowWindow: invalid window handle");
         return FALSE;
     }
     const BOOL wasVisible = window->Visible ? TRUE : FALSE;
-    if (command == SW_HIDE) {
-        if (window->Sdl != nullptr) {
-            SDL_HideWindow(window->Sdl);
-        }
-        window->Visible = false;
-        return wasVisible;
-    }
     if (!EnsureSdlWindow(window, false)) {
         return wasVisible;
     }
@@ -501,22 +492,6 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         KeepPictureViewport(window);
     }
     return result;
-}
-
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    ObservePlatformCall("PostMessageA");
-    if (window != nullptr && !IsLiveWindow(window)) {
-        SetPlatformFailure("PostMessageA: invalid window handle");
-        return FALSE;
-    }
-    MSG msg = {};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = SDL_GetTicks();
-    Queue.push_back(msg);
-    return TRUE;
 }
 
 void PostQuitMessage(int exitCode) {
