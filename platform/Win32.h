@@ -261,10 +261,6 @@ BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowC
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param);
-// Keeps WM_DESTROY sent to the procedure, then the window freed and its handle stale;
-// drops WM_NCDESTROY. The show never calls it: DefWindowProcA's close does, and the
-// loop tests end their windows with it.
-BOOL DestroyWindow(HWND window);
 // Keeps showing (the SDL window is made then if the pixel format has not made it),
 // activation with the keyboard and the previous visibility as result; drops the
 // command, which is always a show: the show asks for nothing else.
@@ -294,7 +290,9 @@ LRESULT DispatchMessageA(const MSG* msg);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Keeps WM_QUIT with its exit code, taken once the queue is empty.
 void PostQuitMessage(int exitCode);
-// Keeps WM_CLOSE destroying the window; every other message is answered 0.
+// Keeps WM_CLOSE destroying the window (WM_DESTROY to the procedure, then the window is
+// freed and its handle stale), the one way a window ends: the show's procedure handles
+// WM_CLOSE itself, the loop tests end their windows so. Every other message is answered 0.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Keeps the running program's own instance (a null name); drops every other module.
 HINSTANCE GetModuleHandleA(const char* moduleName);

@@ -208,6 +208,30 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
 
 // --- Windows ---
 
+// Win32's DestroyWindow, for a window's default close and a creation the procedure
+// refused: WM_DESTROY to the procedure, then the window is freed and its handle stale.
+static void EndWindow(HWND window) {
+    if (!IsLiveWindow(window)) {
+        return;
+    }
+    window->Procedure(window, WM_DESTROY, 0, 0);
+    const auto found = std::find_if(Windows.begin(), Windows.end(),
+                                    [window](const auto& live) { return live.get() == window; });
+    if (found == Windows.end()) {
+        return;
+    }
+    DetachContextsFromWindow(window);
+    if ((*found)->Sdl != nullptr) {
+        SDL_DestroyWindow((*found)->Sdl);
+    }
+    // Messages still queued for it would point at freed memory.
+    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
+    Windows.erase(found);
+    if (Windows.empty()) {
+        HeedEndRequests(false);
+    }
+}
+
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE instance,
                      void*) {
@@ -251,7 +275,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     HeedEndRequests(true);
 
     if (handle->Procedure(handle, WM_CREATE, 0, 0) == -1) {
-        DestroyWindow(handle);
+        EndWindow(handle);
         SetPlatformFailure("CreateWindowExA: the window procedure refused WM_CREATE");
         return nullptr;
     }
@@ -261,31 +285,6 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     handle->Procedure(handle, WM_SIZE, 0,
                       MAKELPARAM(static_cast<unsigned>(width), static_cast<unsigned>(height)));
     return IsLiveWindow(handle) ? handle : nullptr;
-}
-
-BOOL DestroyWindow(HWND window) {
-    ObservePlatformCall("DestroyWindow");
-    if (!IsLiveWindow(window)) {
-        SetPlatformFailure("DestroyWindow: invalid window handle");
-        return FALSE;
-    }
-    window->Procedure(window, WM_DESTROY, 0, 0);
-    const auto found = std::find_if(Windows.begin(), Windows.end(),
-                                    [window](const auto& live) { return live.get() == window; });
-    if (found == Windows.end()) {
-        return TRUE;
-    }
-    DetachContextsFromWindow(window);
-    if ((*found)->Sdl != nullptr) {
-        SDL_DestroyWindow((*found)->Sdl);
-    }
-    // Messages still queued for it would point at freed memory.
-    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
-    Windows.erase(found);
-    if (Windows.empty()) {
-        HeedEndRequests(false);
-    }
-    return TRUE;
 }
 
 BOOL ShowWindow(HWND window, int) {
@@ -507,7 +506,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     }
     // Closing destroys the window unless the procedure handles WM_CLOSE itself.
     if (message == WM_CLOSE) {
-        DestroyWindow(window);
+        EndWindow(window);
     }
     return 0;
 }
