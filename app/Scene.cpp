@@ -33,12 +33,7 @@ static void SetProjection(int width, int height) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-void InitScene(int width, int height) {
-    // Only ever the client size of the show window, but a zero height would divide by 0.
-    if (height == 0) {
-        height = 1;
-    }
-    LoadTextures();
+void SetSceneState(int width, int height) {
     glEnable(GL_TEXTURE_2D);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClearDepth(1.0);
@@ -47,12 +42,25 @@ void InitScene(int width, int height) {
     glShadeModel(GL_SMOOTH);
     // The modelview matrix stays the identity a new context starts with.
     SetProjection(width, height);
-    BuildTextFont(WindowDC);
-    BuildSymbolFont(WindowDC);
+}
+
+void SetSceneLight() {
     glLightfv(GL_LIGHT1, GL_AMBIENT, LightAmbient);
     glLightfv(GL_LIGHT1, GL_DIFFUSE, LightDiffuse);
     glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);
     glEnable(GL_LIGHT1);
+}
+
+void InitScene(int width, int height) {
+    // Only ever the client size of the show window, but a zero height would divide by 0.
+    if (height == 0) {
+        height = 1;
+    }
+    LoadTextures();
+    SetSceneState(width, height);
+    BuildTextFont(WindowDC);
+    BuildSymbolFont(WindowDC);
+    SetSceneLight();
 }
 
 void ResizeScene(int width, int height) {

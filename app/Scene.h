@@ -18,7 +18,12 @@ extern const float LightAmbient[4];
 extern const float LightDiffuse[4];
 extern const float LightPosition[4];
 
+// The pictures, the fixed state and projection, the fonts, then the light.
 void InitScene(int width, int height);
+// InitScene's two GL steps, for whatever draws the layers without the show's media: the
+// fixed state with the projection of a window of that size (height above 0), and light 1.
+void SetSceneState(int width, int height);
+void SetSceneLight();
 void ResizeScene(int width, int height);
 void LoadTextures();
 void LoadTextureSlot(const char* fileName, int slot);

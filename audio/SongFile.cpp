@@ -37,6 +37,7 @@ static int ReadWholeFile(const char* name, std::vector<unsigned char>& data) {
         break;
     case FileOpenResult::Missing:
         return FMOD_ERR_FILE_NOTFOUND;
+    case FileOpenResult::NotRegular:
     case FileOpenResult::Refused:
         return FMOD_ERR_FILE_BAD;
     }

@@ -7,15 +7,13 @@
 #include <cstring>
 
 #include <SDL2/SDL.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "app/RunShow.h"
 #include "app/Scene.h"
 #include "app/ShowWindow.h"
 #include "audio/MusicPlayer.h"
 #include "fonts/FontFaces.h"
+#include "platform/FileAccess.h"
 #include "platform/Win32Fonts.h"
 #include "show/HaltProgram.h"
 #include "show/Layers.h"
@@ -31,24 +29,22 @@ struct ShowEnded {};
     throw ShowEnded{};
 }
 
-// Empty when the file is a regular file that can be opened for reading. It is looked at
-// without blocking: opening a FIFO to read would wait for a writer for ever.
+// Empty when the file is a regular file that can be opened for reading, otherwise why
+// not. The opener never waits: opening a FIFO to read would wait for a writer for ever.
 static std::string CheckDataFile(const char* path) {
-    struct stat info = {};
-    if (stat(path, &info) != 0) {
-        return std::strerror(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
+    std::FILE* stream = nullptr;
+    std::uint64_t size = 0;
+    switch (OpenRegularFile(path, &stream, &size)) {
+    case FileOpenResult::Opened:
+        std::fclose(stream);
+        return {};
+    case FileOpenResult::NotRegular:
         return "it is not a regular file";
+    case FileOpenResult::Missing:
+    case FileOpenResult::Refused:
+        break;
     }
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::strerror(errno);
-    }
-    // Something else may have taken the name between the two looks.
-    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    close(fd);
-    return regular ? std::string() : "it is not a regular file";
+    return std::strerror(errno);
 }
 
 std::string CheckShowData() {
@@ -94,13 +90,15 @@ bool OpenCaptureScene(std::string& error, int width, int height, int samples) {
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
     if (RegisterShowWindowClass(instance) == 0) {
-        error = "cannot register the show's window class";
+        error = std::string("cannot register the show's window class: ") + PlatformFailureReason();
         return false;
     }
     // Creation runs WM_CREATE: device context, pixel format, GL context, InitScene.
     CaptureWindow = CreateShowWindow(instance);
     if (CaptureWindow == nullptr || WindowDC == nullptr || RenderContext == nullptr) {
-        const char* why = SDL_GetError();
+        // The layer's reason when the creation itself failed, else SDL's last word.
+        const char* why =
+            *PlatformFailureReason() != '\0' ? PlatformFailureReason() : SDL_GetError();
         error = std::string("cannot create an offscreen OpenGL context") +
                 (why != nullptr && *why != '\0' ? std::string(": ") + why : std::string());
         return false;

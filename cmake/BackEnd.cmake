@@ -14,11 +14,15 @@ if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/platform/${LARKSPUR_PLATFORM})
 endif()
 
 # Adds the sources of the calling folder's chosen back end (its LARKSPUR_PLATFORM
-# subfolder, if it has one) to `target`.
+# subfolder, if it has one) to `target`, but for the file names given after EXCLUDE.
 function(larkspur_back_end_sources target)
+    cmake_parse_arguments(PARSE_ARGV 1 arg "" "" EXCLUDE)
     file(GLOB sources CONFIGURE_DEPENDS
         ${CMAKE_CURRENT_SOURCE_DIR}/${LARKSPUR_PLATFORM}/*.c
         ${CMAKE_CURRENT_SOURCE_DIR}/${LARKSPUR_PLATFORM}/*.cpp
         ${CMAKE_CURRENT_SOURCE_DIR}/${LARKSPUR_PLATFORM}/*.def)
+    foreach(name ${arg_EXCLUDE})
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${LARKSPUR_PLATFORM}/${name})
+    endforeach()
     target_sources(${target} PRIVATE ${sources})
 endfunction()

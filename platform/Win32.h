@@ -73,7 +73,6 @@ constexpr DWORD WS_CLIPSIBLINGS = 0x04000000u;
 constexpr DWORD WS_CLIPCHILDREN = 0x02000000u;
 
 // ShowWindow commands.
-constexpr int SW_HIDE = 0;
 constexpr int SW_SHOW = 5;
 
 // Messages.
@@ -100,7 +99,6 @@ constexpr UINT MB_ICONERROR = 0x00000010u;
 constexpr int IDOK = 1;
 
 // Display settings.
-constexpr DWORD DM_BITSPERPEL = 0x00040000u;
 constexpr DWORD DM_PELSWIDTH = 0x00080000u;
 constexpr DWORD DM_PELSHEIGHT = 0x00100000u;
 constexpr DWORD CDS_FULLSCREEN = 0x00000004u;
@@ -250,57 +248,90 @@ constexpr unsigned HIWORD(std::uintptr_t v) {
 
 // --- Windows and the message queue (sdl/Window.cpp) ---
 
+// Keeps the record, unique names and atoms from 0xC000; drops class and window extra
+// bytes, menus and backgrounds (the show's window is all OpenGL), and unregistering.
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
-// The record a class was registered with (its name pointing at the layer's own copy).
+// Keeps the record a class was registered with (its name pointing at the layer's own
+// copy); the show never calls it, the start-up tests read the show's class with it.
 BOOL GetClassInfoA(HINSTANCE instance, const char* className, WNDCLASSA* windowClass);
-// Sends WM_CREATE, then WM_SIZE with the client size, to the class's procedure before it returns.
+// Keeps WM_CREATE, then WM_SIZE with the client size, sent to the class's procedure
+// before it returns, and -1 from WM_CREATE failing the creation; drops the position and
+// the styles' look (the window is borderless where SDL puts it), children, WM_NCCREATE
+// and the creation parameter.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param);
-// Sends WM_DESTROY to the procedure, then frees the window; its handle goes stale.
-BOOL DestroyWindow(HWND window);
+// Keeps showing (the SDL window is made then if the pixel format has not made it),
+// activation with the keyboard and the previous visibility as result; drops the
+// command, which is always a show: the show asks for nothing else.
 BOOL ShowWindow(HWND window, int command);
+// Keeps one WM_PAINT sent at once to a visible window; drops update regions.
 BOOL UpdateWindow(HWND window);
+// Keeps the keyboard focus, the raise and WM_SETFOCUS; drops WM_KILLFOCUS to the window
+// that loses it.
 HWND SetFocus(HWND window);
+// Keeps the size the window was made with or last got in WM_SIZE, at origin 0, 0.
 BOOL GetClientRect(HWND window, RECT* rect);
+// Keeps the system arrow (null instance, IDC_ARROW); drops every other cursor.
 HCURSOR LoadCursorA(HINSTANCE instance, const char* cursorName);
-// Looks for a message of this thread (SDL events are translated and queued first).
+// Keeps the window and range filters and PM_REMOVE, SDL events translated and queued
+// first, and WM_QUIT only once nothing else waits; drops PM_NOYIELD and the QS_ flags.
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage);
-// Takes the next message, waiting for one if none is queued; 0 for WM_QUIT.
+// Keeps the wait for the next message and 0 for WM_QUIT; -1 when nothing could ever
+// arrive (no display).
 BOOL GetMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax);
+// Keeps its answer (TRUE for key-down messages); drops WM_CHAR and the other character
+// messages: the show reads key codes only.
 BOOL TranslateMessage(const MSG* msg);
+// Keeps the call of the window's procedure; a WM_SIZE also keeps the letterboxed picture
+// in place afterwards. Drops timers and messages without a window.
 LRESULT DispatchMessageA(const MSG* msg);
-// Calls the window procedure synchronously.
+// Keeps the synchronous call of the window procedure; drops other threads.
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Queues a message for the window (or for the thread when the window is null).
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+// Keeps WM_QUIT with its exit code, taken once the queue is empty.
 void PostQuitMessage(int exitCode);
+// Keeps WM_CLOSE destroying the window (WM_DESTROY to the procedure, then the window is
+// freed and its handle stale), the one way a window ends: the show's procedure handles
+// WM_CLOSE itself, the loop tests end their windows so. Every other message is answered 0.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Returns the instance handle of the running program.
+// Keeps the running program's own instance (a null name); drops every other module.
 HINSTANCE GetModuleHandleA(const char* moduleName);
 
 // --- Message boxes (sdl/MessageBox.cpp) ---
 
-// Blocks until dismissed. Where no box can be shown (no display), writes caption and
-// text to standard error instead, so that no failure is ever silent.
+// Keeps the caption, the text, one OK button and the error icon (MB_ICONERROR), and the
+// wait until it is dismissed; drops the owner's modality, the other buttons and icons.
+// Where no box can be shown (no display), writes caption and text to standard error
+// instead, with the reason the call before it failed, so that no failure is ever silent.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
 
 // --- Display mode (sdl/Display.cpp) ---
 
-// A mode with CDS_FULLSCREEN switches to that size for the life of the window;
-// no mode restores the mode stored in the system settings.
+// Keeps a size (DM_PELSWIDTH and DM_PELSHEIGHT) with CDS_FULLSCREEN, in force for the
+// life of the window, and no mode giving back the mode stored in the system settings;
+// drops colour depth, frequency, position and the other CDS_ flags (DISP_CHANGE_BADFLAGS).
 LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags);
 
 // --- Device context, pixel format and GL context (sdl/Gl.cpp) ---
 
+// Keeps the window's own device context (CS_OWNDC); drops shared and class contexts.
 HDC GetDC(HWND window);
+// Keeps the check that the context is the window's; releasing it changes nothing else.
 int ReleaseDC(HWND window, HDC dc);
+// Keeps one offered format, RGBA, double-buffered, OpenGL in a window, and 0 where the
+// display has no visual for the request; drops colour-index, bitmap and GDI formats.
 int ChoosePixelFormat(HDC dc, const PIXELFORMATDESCRIPTOR* request);
+// Keeps binding once per window (the SDL window is made with the format then); drops
+// formats not chosen for that device context.
 BOOL SetPixelFormat(HDC dc, int format, const PIXELFORMATDESCRIPTOR* request);
-// An OpenGL compatibility context: 1.1 immediate mode, display lists, GLU.
+// Keeps a new context not made current; it is an OpenGL compatibility context: 1.1
+// immediate mode, display lists, GLU. Drops sharing lists (wglShareLists).
 HGLRC wglCreateContext(HDC dc);
+// Keeps a null context making none current; drops other threads.
 BOOL wglMakeCurrent(HDC dc, HGLRC context);
+// Keeps deleting a current context (none is current then).
 BOOL wglDeleteContext(HGLRC context);
+// Keeps presenting the back buffer; offscreen, it also waits for the frame to finish.
 BOOL SwapBuffers(HDC dc);
 
 // --- Outline fonts (sdl/Fonts.cpp over fonts/) ---
@@ -308,13 +339,9 @@ BOOL SwapBuffers(HDC dc);
 constexpr int FW_BOLD = 700;
 constexpr DWORD ANSI_CHARSET = 0;
 constexpr DWORD DEFAULT_CHARSET = 1;
-constexpr DWORD SYMBOL_CHARSET = 2;
 constexpr DWORD OUT_TT_PRECIS = 4;
 constexpr DWORD CLIP_DEFAULT_PRECIS = 0;
 constexpr DWORD ANTIALIASED_QUALITY = 4;
-constexpr DWORD DEFAULT_PITCH = 0;
-constexpr DWORD FF_DONTCARE = 0;
-constexpr int WGL_FONT_LINES = 0;
 constexpr int WGL_FONT_POLYGONS = 1;
 
 struct POINTFLOAT {
@@ -331,14 +358,21 @@ struct GLYPHMETRICSFLOAT {
 };
 static_assert(sizeof(GLYPHMETRICSFLOAT) == 24);
 
+// Keeps the description: height, width, weight, italic, character set and face name,
+// resolved to an installed face when outlines are built; drops escapement, orientation,
+// underline, strike-out, precisions, quality, pitch and deleting the font.
 HFONT CreateFontA(int height, int width, int escapement, int orientation, int weight, DWORD italic,
                   DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outputPrecision,
                   DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily, const char* faceName);
-// Returns the object that was selected before.
+// Keeps fonts, selected per device context, and the object selected before as result;
+// drops every other kind of object (null).
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
-// One display list per code first … first + count − 1: the glyph's filled front face,
-// its back face `extrusion` behind along −z, side walls with outward normals, in units
-// where the em height is 1, ending with a translation by the glyph's advance.
+// Keeps WGL_FONT_POLYGONS: one display list per code first … first + count − 1, the
+// glyph's filled front face, its back face `extrusion` behind along −z, side walls with
+// outward normals, in units where the em height is 1, ending with a translation by the
+// glyph's advance, and its metrics. A face that is not installed gives lists that draw
+// nothing and FALSE. A `deviation` below FinestChordalDeviation (Win32Fonts.h), 0
+// included, is taken as that. Drops line outlines (FALSE).
 BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float deviation,
                          float extrusion, int format, GLYPHMETRICSFLOAT* metrics);
 
@@ -346,18 +380,20 @@ BOOL wglUseFontOutlinesA(HDC dc, DWORD first, DWORD count, DWORD listBase, float
 
 using FARPROC = void (*)();
 
-// Loads a shared library by name; a bare name is looked up beside the executable and
-// in the install's library directory, never in the working directory. Each call takes
-// one reference.
+// Keeps loading by name with one reference a call; a name with a folder is loaded as
+// given, a bare name is looked up beside the executable and in the install's library
+// directory, never in the working directory (drops the system's search path).
 HMODULE LoadLibraryA(const char* fileName);
-// The address of an entry by name, or null.
+// Keeps the address of an entry by name, or null; drops entries by ordinal.
 FARPROC GetProcAddress(HMODULE module, const char* procName);
-// Releases one reference; a null handle is accepted and does nothing.
+// Keeps releasing one reference; a null handle is accepted and does nothing.
 BOOL FreeLibrary(HMODULE module);
 
 // --- Diagnostics and test seams (sdl/Window.cpp) ---
 
-// Why the last failing call of this layer failed (SDL's text or ours); empty if none has.
+// Why the last call of this layer failed (SDL's text or ours); empty when it did not.
+// MessageBoxA's standard-error stand-in gives it after the text, and the recorder's errors
+// end with it.
 const char* PlatformFailureReason();
 // Test seam: while set, each Win32-shaped call of this layer reports its name here as it
 // starts ("SwapBuffers", "wglDeleteContext", ...). Null clears it.

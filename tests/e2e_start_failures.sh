@@ -44,12 +44,16 @@ STATUS=$?
 set -e
 ERRORS="$(cat "$WORK/stderr.txt")"
 [ "$STATUS" = 1 ] || fail "no display: status $STATUS, wrote: $ERRORS"
-[ "$ERRORS" = "Error: Window Creation Error." ] || fail "no display: wrote: $ERRORS"
+[ "$ERRORS" = "Error: Window Creation Error. (no display to show the window on)" ] ||
+    fail "no display: wrote: $ERRORS"
 
 run_without_display SDL_VIDEODRIVER=offscreen SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so.1 \
     SDL_VIDEO_GL_DRIVER=/nonexistent/libGL.so.1
 [ "$STATUS" = 1 ] || fail "no OpenGL: status $STATUS, wrote: $ERRORS"
-[ "$ERRORS" = "Error: Cant't Find A Suitable PixelFormat." ] || fail "no OpenGL: wrote: $ERRORS"
+case "$ERRORS" in
+"Error: Cant't Find A Suitable PixelFormat. ("?*")") ;;
+*) fail "no OpenGL: wrote: $ERRORS" ;;
+esac
 
 require_x
 rm "$WORK/data/theme.xm"

@@ -21,6 +21,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "app/Scene.h"
 #include "capture/Capture.h"
 #include "platform/StandardStreams.h"
 
@@ -208,6 +209,39 @@ TEST(CaptureFiles, StillThatCannotBeWrittenWholeIsRemovedAndSaysWhy) {
 }
 
 // In a child, as closing standard streams in the test program would lose its output.
+// The media check names the first file that cannot be read, with why, and waits on none.
+TEST(CaptureFiles, MediaCheckNamesTheFirstUnreadableFileAndWhy) {
+    ScratchFolder folder;
+    char previous[4096] = {};
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(mkdir((folder / "data").c_str(), 0700), 0);
+    for (const char* name : ShowDataFiles) {
+        std::ofstream(folder / name) << "x";
+    }
+    ASSERT_EQ(chdir(folder.Path.c_str()), 0);
+    const std::string allThere = CheckShowData();
+    const std::string song = ShowDataFiles[SongDataFile];
+    const std::string picture = ShowDataFiles[3];
+    unlink(song.c_str());
+    mkfifo(song.c_str(), 0600);
+    const std::string fifo = CheckShowData();
+    unlink(picture.c_str());
+    const std::string missing = CheckShowData();
+    std::ofstream(picture) << "x";
+    chmod(picture.c_str(), 0);
+    const bool rootReadsAnything = access(picture.c_str(), R_OK) == 0;
+    const std::string locked = CheckShowData();
+    ASSERT_EQ(chdir(previous), 0);
+
+    EXPECT_EQ(allThere, "");
+    EXPECT_EQ(fifo.rfind("cannot read " + song + " (it is not a regular file;", 0), 0u) << fifo;
+    EXPECT_EQ(missing.rfind("cannot read " + picture + " (No such file or directory;", 0), 0u)
+        << missing;
+    if (!rootReadsAnything) {
+        EXPECT_EQ(locked.rfind("cannot read " + picture + " (Permission denied;", 0), 0u) << locked;
+    }
+}
+
 TEST(CaptureFiles, ClosedStandardStreamsAreOpenedOnDevNull) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);

@@ -4,6 +4,7 @@
 
 #include "platform/FileAccess.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -53,17 +54,24 @@ TEST(FileAccess, RefusesWhatIsNotARegularFileAndKeepsNothingOpen) {
         {(dir.Path / "no-dir" / "file").string(), FileOpenResult::Missing},
         {dir.Write("file", "x") + "/below", FileOpenResult::Missing},
         {"", FileOpenResult::Missing},
-        {dir.Path.string(), FileOpenResult::Refused},
+        {dir.Path.string(), FileOpenResult::NotRegular},
         // Must fail at once rather than wait for a writer.
-        {fifo, FileOpenResult::Refused},
-        {"/dev/null", FileOpenResult::Refused},
+        {fifo, FileOpenResult::NotRegular},
+        {"/dev/null", FileOpenResult::NotRegular},
         {locked, rootReadsAnything ? FileOpenResult::Opened : FileOpenResult::Refused},
     };
     const std::size_t before = OpenDescriptors();
     for (const auto& c : cases) {
         std::FILE* stream = nullptr;
         std::uint64_t size = 99;
+        errno = 0;
         EXPECT_EQ(OpenRegularFile(c.Name.c_str(), &stream, &size), c.Result) << c.Name;
+        // The recorder's errors say why from errno.
+        if (c.Result == FileOpenResult::Missing) {
+            EXPECT_TRUE(errno == ENOENT || errno == ENOTDIR) << c.Name << ": " << errno;
+        } else if (c.Result == FileOpenResult::Refused) {
+            EXPECT_EQ(errno, EACCES) << c.Name;
+        }
         if (c.Result != FileOpenResult::Opened) {
             EXPECT_EQ(stream, nullptr) << c.Name;
             EXPECT_EQ(size, 99u) << c.Name;

@@ -394,10 +394,6 @@ TEST_F(OutlineFonts, UnknownFaceBuildsEmptyListsAndTheRestGoesOn) {
     EXPECT_FLOAT_EQ(ModelviewX(), 0.0f);
     glPopMatrix();
     EXPECT_EQ(InkOf(Gl->ReadPixels()).Count, 0);
-    // Line outlines are not offered.
-    SelectObject(nullptr, TextFont);
-    EXPECT_EQ(wglUseFontOutlinesA(nullptr, 0, 255, base, 0.0f, 0.2f, WGL_FONT_LINES, metrics),
-              FALSE);
     glDeleteLists(base, 300);
 }
 

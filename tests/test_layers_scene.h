@@ -136,19 +136,10 @@ class LayerScene : public ::testing::Test {
     void SetUp() override {
         Gl = std::make_unique<GlTestContext>();
         ASSERT_TRUE(Gl->Ok());
-        // The fixed state and projection the scene set-up leaves.
-        glEnable(GL_TEXTURE_2D);
-        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        glClearDepth(1.0);
-        glDepthFunc(GL_LEQUAL);
-        glEnable(GL_DEPTH_TEST);
-        glShadeModel(GL_SMOOTH);
-        UseProjection(45.0);
-        glLoadIdentity();
-        glLightfv(GL_LIGHT1, GL_AMBIENT, LightAmbient);
-        glLightfv(GL_LIGHT1, GL_DIFFUSE, LightDiffuse);
-        glLightfv(GL_LIGHT1, GL_POSITION, LightPosition);
-        glEnable(GL_LIGHT1);
+        // The fixed state, projection and light the scene set-up leaves, made by its own
+        // code; the pictures and fonts are the fixture's.
+        SetSceneState(Gl->Width(), Gl->Height());
+        SetSceneLight();
         for (int slot = 0; slot < TextureSlotCount; ++slot) {
             Names[slot] = MakeSolidTexture(SlotColours[slot]);
             Textures[slot] = new TTextureImage("");

@@ -69,6 +69,22 @@ TEST_F(ZenityStandIn, NoDisplayGivesTheBoxTextAloneOnStandardError) {
     EXPECT_EQ(answer, 0);
 }
 
+// The stand-in on standard error also says why the call just before the box failed, and
+// only that call: a reason left by an earlier one would explain the wrong failure.
+TEST_F(ZenityStandIn, NoDisplayAlsoGivesWhyTheCallBeforeFailed) {
+    Zenity("exit 1");
+    RECT rect = {};
+    ::testing::internal::CaptureStderr();
+    ASSERT_FALSE(GetClientRect(nullptr, &rect));
+    MessageBoxA(nullptr, "Window Creation Error.", "Error", MB_OK | MB_ICONERROR);
+    ASSERT_FALSE(GetClientRect(nullptr, &rect));
+    ASSERT_NE(GetModuleHandleA(nullptr), nullptr);
+    MessageBoxA(nullptr, "Window Creation Error.", "Error", MB_OK | MB_ICONERROR);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "Error: Window Creation Error. (GetClientRect: invalid window handle)\n"
+              "Error: Window Creation Error.\n");
+}
+
 TEST_F(ZenityStandIn, PressedButtonMeansShownAndNothingOnStandardError) {
     Zenity("printf '%s\\n' \"$@\" > \"$D/args\"\necho 'Gtk-Message: mapped without a transient "
            "parent' >&2\necho OK");

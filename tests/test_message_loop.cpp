@@ -63,6 +63,30 @@ void Observe(const char* call) {
     }
 }
 
+// Queues what the platform would send the test window: a key going down or up, or a
+// window event (an expose, a close request), through SDL's queue as real ones come.
+void PushKey(SDL_Keycode key, SDL_Scancode code, bool down) {
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.type = event.type;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.sym = key;
+    event.key.keysym.scancode = code;
+    event.key.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
+void PushWindowEvent(SDL_WindowEventID what) {
+    SDL_Event event;
+    std::memset(&event, 0, sizeof event);
+    event.type = SDL_WINDOWEVENT;
+    event.window.type = SDL_WINDOWEVENT;
+    event.window.event = static_cast<Uint8>(what);
+    event.window.windowID = SDL_GetWindowID(SDL_GL_GetCurrentWindow());
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+}
+
 // The show's procedure, watched: every message it gets, and how many frames came before.
 LRESULT WatchedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Seen.push_back(Dispatched{message, wParam, Frames});
@@ -102,14 +126,18 @@ class ShowLoop : public ::testing::Test {
         ASSERT_NE(Window, nullptr) << PlatformFailureReason();
         ASSERT_NE(RenderContext, nullptr) << PlatformFailureReason();
         PaintBackBufferRed();
+        // Only the events a test queues reach its loop.
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
         SetPlatformCallObserver(Observe);
     }
 
     void TearDown() override {
         SetPlatformCallObserver(nullptr);
         OnFrame = nullptr;
+        // The default close ends the window (its WM_DESTROY is the watcher's alone).
         if (Window != nullptr) {
-            DestroyWindow(Window);
+            DefWindowProcA(Window, WM_CLOSE, 0, 0);
         }
         // Leave no quit message or key behind for the next test.
         MSG msg;
@@ -151,13 +179,13 @@ TEST_F(ShowLoop, CreationMakesTheContextThenSizesTheScene) {
 
 TEST_F(ShowLoop, MessagesFirstThenAFrameOnEveryIdlePass) {
     const std::size_t before = Seen.size();
-    PostMessageA(Window, WM_KEYDOWN, 'A', 0);
-    PostMessageA(Window, WM_KEYUP, 'A', 0);
-    PostMessageA(Window, WM_PAINT, 0, 0);
+    PushKey(SDLK_a, SDL_SCANCODE_A, true);
+    PushKey(SDLK_a, SDL_SCANCODE_A, false);
+    PushWindowEvent(SDL_WINDOWEVENT_EXPOSED);
     // Frames go on until a key goes down after the third; then one more frame is shown.
-    OnFrame = [this](int frame) {
+    OnFrame = [](int frame) {
         if (frame == 3) {
-            PostMessageA(Window, WM_KEYDOWN, VK_ESCAPE, 0);
+            PushKey(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, true);
         }
     };
     RunMessageLoop(Window);
@@ -186,9 +214,10 @@ TEST_F(ShowLoop, MessagesFirstThenAFrameOnEveryIdlePass) {
 }
 
 TEST_F(ShowLoop, CloseFromThePlatformReleasesInOrderAndDrawsNoMore) {
-    OnFrame = [this](int frame) {
+    OnFrame = [](int frame) {
         if (frame == 2) {
-            PostMessageA(Window, WM_CLOSE, 0, 0);
+            Calls.emplace_back("close requested");
+            PushWindowEvent(SDL_WINDOWEVENT_CLOSE);
         }
     };
     // A close after a good start is a success.
@@ -198,7 +227,7 @@ TEST_F(ShowLoop, CloseFromThePlatformReleasesInOrderAndDrawsNoMore) {
     const std::vector<std::string> expected = {
         "TranslateMessage", "DispatchMessageA", "ChangeDisplaySettingsA", "wglMakeCurrent",
         "wglDeleteContext", "ReleaseDC",        "PostQuitMessage"};
-    std::vector<std::string> afterClose = CallsFrom("PostMessageA");
+    std::vector<std::string> afterClose = CallsFrom("close requested");
     ASSERT_FALSE(afterClose.empty());
     afterClose.erase(afterClose.begin());
     EXPECT_EQ(afterClose, expected);
@@ -278,8 +307,8 @@ TEST(PixelFormat, NothingCloseGivesNoFormat) {
     EXPECT_TRUE(wglMakeCurrent(dc, nullptr));
     EXPECT_TRUE(wglDeleteContext(context));
     EXPECT_FALSE(wglDeleteContext(context));
-    EXPECT_TRUE(DestroyWindow(window));
-    EXPECT_FALSE(DestroyWindow(window));
+    // The default close ends the window.
+    EXPECT_EQ(DefWindowProcA(window, WM_CLOSE, 0, 0), 0);
     EXPECT_EQ(GetDC(window), nullptr);
     // Handles of a window that is gone are refused, not followed.
     EXPECT_FALSE(SwapBuffers(dc));

@@ -134,9 +134,6 @@ LONG ChangeDisplaySettingsA(DEVMODEA* mode, DWORD flags) {
     RequestedMode = SDL_DisplayMode{};
     RequestedMode.w = static_cast<int>(mode->dmPelsWidth);
     RequestedMode.h = static_cast<int>(mode->dmPelsHeight);
-    if ((mode->dmFields & DM_BITSPERPEL) != 0 && mode->dmBitsPerPel == 16) {
-        RequestedMode.format = SDL_PIXELFORMAT_RGB565;
-    }
     ModeRequested = true;
     PlatformWindow* window = NewestWindow();
     if (window == nullptr) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -94,6 +95,9 @@ static bool ShowSdlBox(SDL_Window* parent, const char* text, const char* caption
 }
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    // Why the call before the box failed, when it did: the box text says what failed,
+    // and a reader of standard error also gets why.
+    const std::string why = PlatformFailureReason();
     ObservePlatformCall("MessageBoxA");
     const char* shownText = text != nullptr ? text : "";
     const char* shownCaption = caption != nullptr ? caption : "Error";
@@ -103,7 +107,11 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
         return IDOK;
     }
     // No box was seen: the failure must still be.
-    std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
+    if (why.empty()) {
+        std::fprintf(stderr, "%s: %s\n", shownCaption, shownText);
+    } else {
+        std::fprintf(stderr, "%s: %s (%s)\n", shownCaption, shownText, why.c_str());
+    }
     std::fflush(stderr);
     return 0;
 }

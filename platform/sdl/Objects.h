@@ -81,5 +81,6 @@ void ApplyDisplayModeToNewWindow(PlatformWindow* window);
 
 // Records why the last platform call failed (SDL's text or our own).
 void SetPlatformFailure(const std::string& reason);
-// Tells the call observer (if a test set one) which call is running.
+// Starts a call of the layer: forgets the last call's failure and tells the call
+// observer (if a test set one) which call is running.
 void ObservePlatformCall(const char* call);

@@ -56,6 +56,8 @@ void SetPlatformCallObserver(PlatformCallObserver observer) {
 }
 
 void ObservePlatformCall(const char* call) {
+    // A reason is only ever the running call's: a stale one would explain the wrong failure.
+    FailureReason.clear();
     if (CallObserver != nullptr) {
         CallObserver(call);
     }
@@ -171,10 +173,6 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
             return 0;
         }
     }
-    if (Classes.size() >= 0xBFFF) {
-        SetPlatformFailure("RegisterClassA: too many classes");
-        return 0;
-    }
     Classes.push_back(RegisteredClass{*windowClass, windowClass->lpszClassName});
     Classes.back().Record.lpszClassName = Classes.back().Name.c_str();
     return static_cast<ATOM>(0xC000 + Classes.size() - 1);
@@ -209,6 +207,30 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
 }
 
 // --- Windows ---
+
+// Win32's DestroyWindow, for a window's default close and a creation the procedure
+// refused: WM_DESTROY to the procedure, then the window is freed and its handle stale.
+static void EndWindow(HWND window) {
+    if (!IsLiveWindow(window)) {
+        return;
+    }
+    window->Procedure(window, WM_DESTROY, 0, 0);
+    const auto found = std::find_if(Windows.begin(), Windows.end(),
+                                    [window](const auto& live) { return live.get() == window; });
+    if (found == Windows.end()) {
+        return;
+    }
+    DetachContextsFromWindow(window);
+    if ((*found)->Sdl != nullptr) {
+        SDL_DestroyWindow((*found)->Sdl);
+    }
+    // Messages still queued for it would point at freed memory.
+    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
+    Windows.erase(found);
+    if (Windows.empty()) {
+        HeedEndRequests(false);
+    }
+}
 
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE instance,
@@ -253,7 +275,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     HeedEndRequests(true);
 
     if (handle->Procedure(handle, WM_CREATE, 0, 0) == -1) {
-        DestroyWindow(handle);
+        EndWindow(handle);
         SetPlatformFailure("CreateWindowExA: the window procedure refused WM_CREATE");
         return nullptr;
     }
@@ -265,45 +287,13 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     return IsLiveWindow(handle) ? handle : nullptr;
 }
 
-BOOL DestroyWindow(HWND window) {
-    ObservePlatformCall("DestroyWindow");
-    if (!IsLiveWindow(window)) {
-        SetPlatformFailure("DestroyWindow: invalid window handle");
-        return FALSE;
-    }
-    window->Procedure(window, WM_DESTROY, 0, 0);
-    const auto found = std::find_if(Windows.begin(), Windows.end(),
-                                    [window](const auto& live) { return live.get() == window; });
-    if (found == Windows.end()) {
-        return TRUE;
-    }
-    DetachContextsFromWindow(window);
-    if ((*found)->Sdl != nullptr) {
-        SDL_DestroyWindow((*found)->Sdl);
-    }
-    // Messages still queued for it would point at freed memory.
-    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
-    Windows.erase(found);
-    if (Windows.empty()) {
-        HeedEndRequests(false);
-    }
-    return TRUE;
-}
-
-BOOL ShowWindow(HWND window, int command) {
+BOOL ShowWindow(HWND window, int) {
     ObservePlatformCall("ShowWindow");
     if (!IsLiveWindow(window)) {
         SetPlatformFailure("ShowWindow: invalid window handle");
         return FALSE;
     }
     const BOOL wasVisible = window->Visible ? TRUE : FALSE;
-    if (command == SW_HIDE) {
-        if (window->Sdl != nullptr) {
-            SDL_HideWindow(window->Sdl);
-        }
-        window->Visible = false;
-        return wasVisible;
-    }
     if (!EnsureSdlWindow(window, false)) {
         return wasVisible;
     }
@@ -503,22 +493,6 @@ LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return result;
 }
 
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    ObservePlatformCall("PostMessageA");
-    if (window != nullptr && !IsLiveWindow(window)) {
-        SetPlatformFailure("PostMessageA: invalid window handle");
-        return FALSE;
-    }
-    MSG msg = {};
-    msg.hwnd = window;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.time = SDL_GetTicks();
-    Queue.push_back(msg);
-    return TRUE;
-}
-
 void PostQuitMessage(int exitCode) {
     ObservePlatformCall("PostQuitMessage");
     QuitPending = true;
@@ -532,7 +506,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     }
     // Closing destroys the window unless the procedure handles WM_CLOSE itself.
     if (message == WM_CLOSE) {
-        DestroyWindow(window);
+        EndWindow(window);
     }
     return 0;
 }

@@ -1,14 +1,13 @@
-// The PNG library as the show loads it on Windows, "libpng.dll": libpng itself, linked in
-// whole and exported under its own names (libpng.def), and the two calls that open and
-// close the C streams it reads from. The streams are made here so that they belong to
-// the same C run-time as libpng's reads.
-#include <cstdint>
+// The two calls of the bridge library that the PNG binding loads: they open (regular
+// files only, for reading) and close the C streams libpng reads from, so that both sides
+// use the same C run-time. The back end's folder makes the rest of the bridge: what links
+// or holds libpng, and which names it exports.
 #include <cstdio>
 #include <cstring>
 
 #include "platform/FileAccess.h"
 
-extern "C" __declspec(dllexport) std::FILE* png_open_file(const char* fileName, const char* mode) {
+extern "C" std::FILE* png_open_file(const char* fileName, const char* mode) {
     // Read-only use: anything that would write or create is refused.
     if (fileName == nullptr || mode == nullptr || mode[0] != 'r' ||
         std::strchr(mode, '+') != nullptr) {
@@ -22,7 +21,7 @@ extern "C" __declspec(dllexport) std::FILE* png_open_file(const char* fileName, 
     return stream;
 }
 
-extern "C" __declspec(dllexport) void png_close_file(std::FILE* stream) {
+extern "C" void png_close_file(std::FILE* stream) {
     if (stream != nullptr) {
         std::fclose(stream);
     }
