@@ -44,7 +44,7 @@ for program in "${programs[@]}"; do
     parec -d show.monitor --raw --format=s16le --rate=44100 --channels=2 >"$WORK/heard.raw" &
     recorder=$!
     sleep 0.5
-    (cd "$WORK" && exec env -u SDL_AUDIODRIVER SDL_VIDEODRIVER=offscreen timeout -k 5 200 \
+    (cd "$WORK" && exec timeout -k 5 200 env -u SDL_AUDIODRIVER SDL_VIDEODRIVER=offscreen \
         $program) >/dev/null 2>"$WORK/stderr.txt" </dev/null ||
         fail "the show failed: $(cat "$WORK/stderr.txt")"
     sleep 1

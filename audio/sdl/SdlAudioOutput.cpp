@@ -13,6 +13,8 @@ namespace {
 struct SdlOutput {
     SDL_AudioDeviceID Device = 0;
     AudioOutputClient Client;
+    // From a callback to the moment its buffer starts to sound (SoundingDelayNs).
+    std::int64_t DelayNs = 0;
 };
 
 // Never destroyed: the program may end while the device still runs.
@@ -28,10 +30,11 @@ void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
         return;
     }
     std::memset(stream, 0, static_cast<std::size_t>(length));
-    const AudioOutputClient& client = static_cast<SdlOutput*>(userdata)->Client;
-    // The device asks for this buffer now: the moment it starts to sound, as far as the
-    // play clock is concerned.
-    const std::int64_t stamp = AudioOutputNanoseconds();
+    const SdlOutput& output = *static_cast<SdlOutput*>(userdata);
+    const AudioOutputClient& client = output.Client;
+    // The device asks for this buffer now; it sounds once what the device and the server
+    // hold has played.
+    const std::int64_t stamp = AudioOutputNanoseconds() + output.DelayNs;
     const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
     if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
         client.Sounding(client.User, frames, stamp);
@@ -71,6 +74,8 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    output.DelayNs = static_cast<std::int64_t>(
+        SoundingDelayNs(static_cast<std::uint32_t>(obtained.samples), rate));
     output.Device = device;
     return true;
 }
