@@ -35,9 +35,8 @@ std::string FrameTimesText(const std::vector<FrameTime>& frames) {
     std::string text;
     char line[80];
     for (const FrameTime& frame : frames) {
-        std::snprintf(line, sizeof line, "%lld %u %lld\n",
-                      static_cast<long long>(frame.StartedNs), frame.ShowMs,
-                      static_cast<long long>(frame.ShownNs));
+        std::snprintf(line, sizeof line, "%lld %u %lld\n", static_cast<long long>(frame.StartedNs),
+                      frame.ShowMs, static_cast<long long>(frame.ShownNs));
         text += line;
     }
     return text;

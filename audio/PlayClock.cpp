@@ -13,8 +13,13 @@ std::uint64_t FramesToNanoseconds(std::uint64_t frames, std::uint32_t rate) {
     return frames / rate * 1000000000u + frames % rate * 1000000000u / rate;
 }
 
-std::uint64_t SoundingDelayNs(std::uint32_t deviceFrames, std::uint32_t rate) {
-    return FramesToNanoseconds(deviceFrames, rate);
+std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uint32_t rate) {
+    if (serverMs <= 0) {
+        return 0;
+    }
+    const std::uint64_t held = static_cast<std::uint64_t>(serverMs) * 1000000u;
+    const std::uint64_t buffer = FramesToNanoseconds(deviceFrames, rate);
+    return held > buffer ? held - buffer : 0u;
 }
 
 std::uint64_t PlayedNanoseconds(const PlayMark& mark, std::int64_t nowNs, std::uint32_t rate) {

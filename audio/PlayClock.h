@@ -19,10 +19,11 @@ struct PlayMark {
 // for any count without overflowing.
 std::uint64_t FramesToNanoseconds(std::uint64_t frames, std::uint32_t rate);
 
-// How long after a callback of SDL's its buffer starts to sound, for a device buffer of
-// deviceFrames: SDL mixes each buffer while the one before it is still going to the
-// sound server, and the server plays what it holds, about one buffer, first.
-std::uint64_t SoundingDelayNs(std::uint32_t deviceFrames, std::uint32_t rate);
+// How long after SDL's callback for a buffer of deviceFrames that buffer starts to
+// sound, when the sound server was asked to hold serverMs in all (0: nothing asked).
+// SDL mixes a buffer when the server has room for a whole one, and the server then
+// still holds the rest: serverMs less that buffer.
+std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uint32_t rate);
 
 // Nanoseconds played at nowNs: everything before the current buffer, plus the time
 // since it started sounding or less the time until it does, never beyond the end of that

@@ -122,8 +122,7 @@ int Offset(char** argv) {
     std::printf("picture ahead of sound: median %.1f ms, 10%% %.1f, 90%% %.1f (%zu frames); "
                 "recording latency median %.1f ms\n",
                 av_offset::Quantile(ahead, 0.5), av_offset::Quantile(ahead, 0.1),
-                av_offset::Quantile(ahead, 0.9), ahead.size(),
-                av_offset::Quantile(latencies, 0.5));
+                av_offset::Quantile(ahead, 0.9), ahead.size(), av_offset::Quantile(latencies, 0.5));
     return 0;
 }
 

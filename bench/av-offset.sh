@@ -53,6 +53,7 @@ for program in "${programs[@]}"; do
     end_process "$show"
     end_process "$recorder"
     [ -s "$WORK/frames.txt" ] || fail "no frame times: $(cat "$WORK/stderr.txt")"
+    [ -z "${LARKSPUR_KEEP:-}" ] || cp "$WORK"/{frames.txt,stamps.txt,heard.raw,song.raw} "$LARKSPUR_KEEP/"
     "$OFFSET" offset "$WORK/song.raw" "$WORK/heard.raw" "$WORK/stamps.txt" "$WORK/frames.txt" \
         2000 "$(((seconds - 2) * 1000))"
 done

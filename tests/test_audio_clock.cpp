@@ -96,6 +96,16 @@ TEST(PlayClock, BuffersStampedAheadGiveAnEvenClockThatFollowsTheSound) {
     EXPECT_GT(last, 15 * BufferNs);
 }
 
+TEST(PlayClock, SoundingDelayIsWhatTheServerStillHoldsBeyondTheBuffer) {
+    // 200 ms asked, a 1024-frame buffer mixed when there is room for it.
+    EXPECT_EQ(SoundingDelayNs(200, Buffer, Rate), 200000000u - BufferNs);
+    EXPECT_EQ(SoundingDelayNs(1000, 44100, Rate), 0u);
+    // Less asked than a buffer, nothing asked, or nonsense: no delay, as before.
+    EXPECT_EQ(SoundingDelayNs(10, Buffer, Rate), 0u);
+    EXPECT_EQ(SoundingDelayNs(0, Buffer, Rate), 0u);
+    EXPECT_EQ(SoundingDelayNs(-200, Buffer, Rate), 0u);
+}
+
 TEST(PlayClock, RaiseToAtLeastKeepsTheHighest) {
     std::atomic<std::uint64_t> highest{0};
     EXPECT_EQ(RaiseToAtLeast(highest, 50), 50u);

@@ -25,6 +25,14 @@ SdlOutput& Output() {
 
 constexpr int BytesPerFrame = 2 * static_cast<int>(sizeof(std::int16_t));
 
+// What the show asks PulseAudio (and PipeWire's Pulse server) to hold, through libpulse's
+// own variable. SDL's back end asks for one buffer in all and mixes the next only when
+// the server has room for a whole one, so the sound runs dry whenever the audio thread
+// is kept waiting a few milliseconds: a busy machine broke it up hundreds of times a
+// show. Held this long, the server asks for more with the rest still to play. A value
+// the user set stands.
+constexpr const char* PulseLatencyMs = "200";
+
 void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     if (stream == nullptr || length <= 0) {
         return;
@@ -55,6 +63,7 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     SDL_SetHint(SDL_HINT_APP_NAME, "Larkspur");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Larkspur");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Larkspur");
+    SDL_setenv("PULSE_LATENCY_MSEC", PulseLatencyMs, 0);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
@@ -74,8 +83,12 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const char* latency = SDL_getenv("PULSE_LATENCY_MSEC");
+    const bool pulse = driver != nullptr && std::strcmp(driver, "pulseaudio") == 0;
     output.DelayNs = static_cast<std::int64_t>(
-        SoundingDelayNs(static_cast<std::uint32_t>(obtained.samples), rate));
+        SoundingDelayNs(pulse && latency != nullptr ? SDL_atoi(latency) : 0,
+                        static_cast<std::uint32_t>(obtained.samples), rate));
     output.Device = device;
     return true;
 }
