@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -22,6 +23,58 @@ inline std::int64_t FirstSound(const std::vector<std::int16_t>& samples, int thr
         }
     }
     return -1;
+}
+
+// Where the song's frame songFrame is in the recording, as a lag (recorded frame less song
+// frame) from lagFrom to lagTo: the lag at which a quarter second of the song from there
+// matches the recording best (normalised correlation of the left channels, found
+// coarsely and then to the frame). A recording that ran dry is later after each gap, so
+// the lag is found afresh for every part of the song. -1 when nothing fits.
+inline std::int64_t SongLag(const std::vector<std::int16_t>& song,
+                            const std::vector<std::int16_t>& heard, std::int64_t songFrame,
+                            std::int64_t lagFrom, std::int64_t lagTo) {
+    constexpr std::int64_t Window = 11025;
+    const auto songFrames = static_cast<std::int64_t>(song.size() / 2);
+    const auto heardFrames = static_cast<std::int64_t>(heard.size() / 2);
+    if (songFrame < 0 || songFrame + Window > songFrames) {
+        return -1;
+    }
+    const auto score = [&](std::int64_t lag, std::int64_t step) {
+        if (lag < 0 || songFrame + lag + Window > heardFrames) {
+            return -2.0;
+        }
+        double both = 0, a = 0, b = 0;
+        for (std::int64_t k = 0; k < Window; k += step) {
+            const double x = song[static_cast<std::size_t>(2 * (songFrame + k))];
+            const double y = heard[static_cast<std::size_t>(2 * (songFrame + lag + k))];
+            both += x * y;
+            a += x * x;
+            b += y * y;
+        }
+        return a > 0 && b > 0 ? both / std::sqrt(a * b) : -2.0;
+    };
+    std::int64_t best = -1;
+    double bestScore = 0.5;
+    for (std::int64_t lag = lagFrom; lag <= lagTo; lag += 8) {
+        const double value = score(lag, 4);
+        if (value > bestScore) {
+            bestScore = value;
+            best = lag;
+        }
+    }
+    if (best < 0) {
+        return -1;
+    }
+    const std::int64_t coarse = best;
+    bestScore = -2.0;
+    for (std::int64_t lag = coarse - 8; lag <= coarse + 8; ++lag) {
+        const double value = score(lag, 1);
+        if (value > bestScore) {
+            bestScore = value;
+            best = lag;
+        }
+    }
+    return best;
 }
 
 // What the recorder noted after one read: the frames read so far, the steady clock then
@@ -55,13 +108,13 @@ struct ShownFrame {
 };
 
 // How far ahead of the sound each picture was, in ms (negative: behind): its show time
-// less the song time heard when it was shown. Song frame 0 is recorded frame songStart,
-// heard at originNs + songStart / Rate. Only pictures shown while the song was heard
-// between fromMs and toMs count.
+// less the song time heard when it was shown. Recorded frame n was heard at originNs +
+// n / Rate; song frame m is recorded frame m + songLag. Only pictures shown while the
+// song was heard between fromMs and toMs count.
 inline std::vector<double> PictureAheadMs(const std::vector<ShownFrame>& frames, double originNs,
-                                          std::int64_t songStart, double fromMs, double toMs) {
+                                          std::int64_t songLag, double fromMs, double toMs) {
     std::vector<double> ahead;
-    const double songStartNs = originNs + static_cast<double>(songStart) * 1e9 / Rate;
+    const double songStartNs = originNs + static_cast<double>(songLag) * 1e9 / Rate;
     for (const ShownFrame& frame : frames) {
         const double heardMs = (static_cast<double>(frame.ShownNs) - songStartNs) / 1e6;
         if (heardMs >= fromMs && heardMs <= toMs) {

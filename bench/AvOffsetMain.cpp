@@ -109,8 +109,27 @@ int Offset(char** argv) {
         return 1;
     }
     const double origin = av_offset::RecordingOriginNs(stamps);
-    const std::vector<double> ahead = av_offset::PictureAheadMs(
-        frames, origin, heardFirst - songFirst, std::atof(argv[6]), std::atof(argv[7]));
+    // Second by second of the song, where it is in the recording: a gap makes the rest
+    // later. Each second's pictures are set against that second's lag.
+    std::vector<double> ahead;
+    std::int64_t lag = heardFirst - songFirst;
+    int lost = 0;
+    for (double fromMs = std::atof(argv[6]); fromMs < std::atof(argv[7]); fromMs += 1000) {
+        const auto songFrame = static_cast<std::int64_t>(fromMs * 44.1);
+        const std::int64_t found =
+            av_offset::SongLag(song, heard, songFrame, lag - 2205, lag + 26460);
+        if (found < 0) {
+            ++lost;
+            continue;
+        }
+        lag = found;
+        const std::vector<double> part =
+            av_offset::PictureAheadMs(frames, origin, lag, fromMs, fromMs + 1000);
+        ahead.insert(ahead.end(), part.begin(), part.end());
+    }
+    std::printf("song found in the recording %.1f ms after its onset suggests by the end "
+                "(gaps); %d seconds not found\n",
+                static_cast<double>(lag - (heardFirst - songFirst)) / 44.1, lost);
     if (ahead.empty()) {
         std::fprintf(stderr, "larkspur-av-offset: no picture shown in that part of the song\n");
         return 1;

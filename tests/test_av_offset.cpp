@@ -55,3 +55,27 @@ TEST(AvOffset, QuantilesOfUnsortedValues) {
     EXPECT_EQ(Quantile({5, 1, 3, 2, 4}, 0.0), 1.0);
     EXPECT_EQ(Quantile({5, 1, 3, 2, 4}, 1.0), 5.0);
 }
+
+// A recording that starts 1000 frames late and runs dry for 500 frames after 1 s of
+// song: the song is found at its lag before the gap and 500 frames later after it.
+TEST(AvOffset, TheSongIsFoundInTheRecordingAfterAGap) {
+    std::vector<std::int16_t> song;
+    // Noise smoothed like music, whose neighbouring frames are alike.
+    std::uint32_t noise = 12345;
+    double smooth = 0;
+    for (int i = 0; i < 88200; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        smooth = 0.9 * smooth + (static_cast<double>(noise >> 16) - 32768.0) / 8.0;
+        song.push_back(static_cast<std::int16_t>(smooth));
+        song.push_back(static_cast<std::int16_t>(smooth));
+    }
+    std::vector<std::int16_t> heard(2 * 1000, 0);
+    heard.insert(heard.end(), song.begin(), song.begin() + 2 * 44100);
+    heard.insert(heard.end(), 2 * 500, 0);
+    heard.insert(heard.end(), song.begin() + 2 * 44100, song.end());
+    EXPECT_EQ(SongLag(song, heard, 10000, 0, 5000), 1000);
+    EXPECT_EQ(SongLag(song, heard, 50000, 1000, 5000), 1500);
+    // Not within the lags searched, or past the song's end: not found.
+    EXPECT_EQ(SongLag(song, heard, 50000, 2000, 5000), -1);
+    EXPECT_EQ(SongLag(song, heard, 88200 - 100, 0, 5000), -1);
+}
