@@ -17,9 +17,7 @@ std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uin
     if (serverMs <= 0) {
         return 0;
     }
-    const std::uint64_t held = static_cast<std::uint64_t>(serverMs) * 1000000u;
-    const std::uint64_t buffer = FramesToNanoseconds(deviceFrames, rate);
-    return held > buffer ? held - buffer : 0u;
+    return static_cast<std::uint64_t>(serverMs) * 500000u + FramesToNanoseconds(deviceFrames, rate);
 }
 
 std::uint64_t PlayedNanoseconds(const PlayMark& mark, std::int64_t nowNs, std::uint32_t rate) {

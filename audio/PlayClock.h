@@ -21,8 +21,9 @@ std::uint64_t FramesToNanoseconds(std::uint64_t frames, std::uint32_t rate);
 
 // How long after SDL's callback for a buffer of deviceFrames that buffer starts to
 // sound, when the sound server was asked to hold serverMs in all (0: nothing asked).
-// SDL mixes a buffer when the server has room for a whole one, and the server then
-// still holds the rest: serverMs less that buffer.
+// PulseAudio, and PipeWire's Pulse server alike, keep about half of it queued for the
+// stream; SDL mixes a buffer when there is room for one, so it goes behind that and
+// the buffer before it (as bench/av-offset.sh measures on both servers).
 std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uint32_t rate);
 
 // Nanoseconds played at nowNs: everything before the current buffer, plus the time

@@ -96,12 +96,11 @@ TEST(PlayClock, BuffersStampedAheadGiveAnEvenClockThatFollowsTheSound) {
     EXPECT_GT(last, 15 * BufferNs);
 }
 
-TEST(PlayClock, SoundingDelayIsWhatTheServerStillHoldsBeyondTheBuffer) {
-    // 200 ms asked, a 1024-frame buffer mixed when there is room for it.
-    EXPECT_EQ(SoundingDelayNs(200, Buffer, Rate), 200000000u - BufferNs);
-    EXPECT_EQ(SoundingDelayNs(1000, 44100, Rate), 0u);
-    // Less asked than a buffer, nothing asked, or nonsense: no delay, as before.
-    EXPECT_EQ(SoundingDelayNs(10, Buffer, Rate), 0u);
+TEST(PlayClock, SoundingDelayIsHalfWhatTheServerHoldsAndOneBuffer) {
+    // 200 ms asked, a 1024-frame buffer.
+    EXPECT_EQ(SoundingDelayNs(200, Buffer, Rate), 100000000u + BufferNs);
+    EXPECT_EQ(SoundingDelayNs(1000, 44100, Rate), 1500000000u);
+    // Nothing asked, or nonsense: no delay, as the device's own pace gives.
     EXPECT_EQ(SoundingDelayNs(0, Buffer, Rate), 0u);
     EXPECT_EQ(SoundingDelayNs(-200, Buffer, Rate), 0u);
 }

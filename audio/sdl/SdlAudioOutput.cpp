@@ -40,8 +40,8 @@ void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     std::memset(stream, 0, static_cast<std::size_t>(length));
     const SdlOutput& output = *static_cast<SdlOutput*>(userdata);
     const AudioOutputClient& client = output.Client;
-    // The device asks for this buffer now; it sounds once what the device and the server
-    // hold has played.
+    // The device asks for this buffer now; it sounds once what the server holds has
+    // played (SoundingDelayNs).
     const std::int64_t stamp = AudioOutputNanoseconds() + output.DelayNs;
     const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
     if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
