@@ -1,6 +1,8 @@
 // Frame statistics of the measured build: counted by the message loop, written at exit.
 #include "app/FrameStats.h"
 
+#include "show/ShowTime.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,13 +31,35 @@ std::string FrameStatsLine(const FrameStats& stats) {
     return line;
 }
 
+std::string FrameTimesText(const std::vector<FrameTime>& frames) {
+    std::string text;
+    char line[80];
+    for (const FrameTime& frame : frames) {
+        std::snprintf(line, sizeof line, "%lld %u %lld\n", static_cast<long long>(frame.StartedNs),
+                      frame.ShowMs, static_cast<long long>(frame.ShownNs));
+        text += line;
+    }
+    return text;
+}
+
 // Written by the main thread only: the message loop counts, exit writes.
 static FrameStats ProgramStats;
 // Where the line goes; empty when the variable is not set.
 static std::string StatsPath;
+// Every frame's times, kept only when they have somewhere to go.
+static std::vector<FrameTime> ProgramTimes;
+static std::string TimesPath;
 
 static void WriteAtExit() {
-    WriteFrameStats(StatsPath.c_str());
+    if (!StatsPath.empty()) {
+        WriteFrameStats(StatsPath.c_str());
+    }
+    if (!TimesPath.empty()) {
+        if (std::FILE* file = std::fopen(TimesPath.c_str(), "w")) {
+            std::fputs(FrameTimesText(ProgramTimes).c_str(), file);
+            std::fclose(file);
+        }
+    }
 }
 
 static std::int64_t FrameClockNanoseconds() {
@@ -44,24 +68,44 @@ static std::int64_t FrameClockNanoseconds() {
         .count();
 }
 
-// When the frame being drawn began.
+// When the frame being drawn began, and the show time then.
 static std::int64_t FrameStartedNs = 0;
+static std::uint32_t FrameShowMs = 0;
 
 FrameObserver FrameStatsObserver() {
-    return {[] { FrameStartedNs = FrameClockNanoseconds(); },
-            [] { CountFrame(ProgramStats, FrameStartedNs, FrameClockNanoseconds()); }};
+    return {[] {
+                FrameStartedNs = FrameClockNanoseconds();
+                if (!TimesPath.empty()) {
+                    FrameShowMs = ShowTime();
+                }
+            },
+            [] {
+                const std::int64_t shown = FrameClockNanoseconds();
+                CountFrame(ProgramStats, FrameStartedNs, shown);
+                if (!TimesPath.empty()) {
+                    ProgramTimes.push_back({FrameStartedNs, FrameShowMs, shown});
+                }
+            }};
+}
+
+static bool Named(const char* path) {
+    return path != nullptr && path[0] != '\0';
 }
 
 void StartFrameStats() {
     ProgramStats = FrameStats{};
     ProgramStats.StartNs = FrameClockNanoseconds();
     SetFrameObserver(FrameStatsObserver());
-    const char* path = std::getenv("LARKSPUR_FRAME_STATS");
-    if (path == nullptr || path[0] == '\0' || !StatsPath.empty()) {
+    if (!StatsPath.empty() || !TimesPath.empty()) {
         return;
     }
-    StatsPath = path;
-    std::atexit(WriteAtExit);
+    const char* stats = std::getenv("LARKSPUR_FRAME_STATS");
+    const char* times = std::getenv("LARKSPUR_FRAME_TIMES");
+    StatsPath = Named(stats) ? stats : "";
+    TimesPath = Named(times) ? times : "";
+    if (!StatsPath.empty() || !TimesPath.empty()) {
+        std::atexit(WriteAtExit);
+    }
 }
 
 bool WriteFrameStats(const char* path) {

@@ -5,10 +5,15 @@
 // F frames were shown in S seconds, from the start of the first to the end of the last;
 // N is the time from the program's start to the end of the first. Without the variable
 // nothing is written, and nothing else changes either way.
+// When LARKSPUR_FRAME_TIMES names a file, every frame also gets a line there at the end:
+//   STARTED_NS SHOW_MS SHOWN_NS
+// the steady clock as the frame began, the show time then, and the steady clock once it
+// was handed to the screen, for benchmarks that set the picture against the sound.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/RunShow.h"
 
@@ -23,6 +28,14 @@ struct FrameStats {
 
 // Counts one frame that began at startedNs and was on screen at shownNs.
 void CountFrame(FrameStats& stats, std::int64_t startedNs, std::int64_t shownNs);
+
+struct FrameTime {
+    std::int64_t StartedNs = 0;
+    std::uint32_t ShowMs = 0;
+    std::int64_t ShownNs = 0;
+};
+// The frame-times file's text: one line a frame, in order.
+std::string FrameTimesText(const std::vector<FrameTime>& frames);
 // The line for the statistics, with its newline; empty while no frame has been counted.
 std::string FrameStatsLine(const FrameStats& stats);
 

@@ -13,15 +13,24 @@ std::uint64_t FramesToNanoseconds(std::uint64_t frames, std::uint32_t rate) {
     return frames / rate * 1000000000u + frames % rate * 1000000000u / rate;
 }
 
+std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uint32_t rate) {
+    if (serverMs <= 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(serverMs) * 500000u + FramesToNanoseconds(deviceFrames, rate);
+}
+
 std::uint64_t PlayedNanoseconds(const PlayMark& mark, std::int64_t nowNs, std::uint32_t rate) {
     const std::uint64_t before = FramesToNanoseconds(mark.FramesBefore, rate);
     const std::uint64_t buffer = FramesToNanoseconds(mark.BufferFrames, rate);
-    // A reading taken just before the mark was published is older than its stamp.
-    const std::uint64_t since =
-        nowNs > mark.StampNs ? static_cast<std::uint64_t>(nowNs - mark.StampNs) : 0u;
-    // Rounding down each part keeps before + buffer within the next mark's start, so
-    // consecutive marks never make the time step back.
-    return before + std::min(since, buffer);
+    if (nowNs < mark.StampNs) {
+        const auto until = static_cast<std::uint64_t>(mark.StampNs - nowNs);
+        return before > until ? before - until : 0u;
+    }
+    // Rounding down each part keeps before + buffer within the next mark's start. A
+    // callback that comes early can still give a little less than the last reading:
+    // readers keep the highest (RaiseToAtLeast).
+    return before + std::min(static_cast<std::uint64_t>(nowNs - mark.StampNs), buffer);
 }
 
 // A sequence lock without fences (which thread sanitisers cannot follow): the fields

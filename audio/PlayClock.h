@@ -10,15 +10,26 @@
 struct PlayMark {
     std::uint64_t FramesBefore = 0; // frames handed over before this buffer
     std::uint32_t BufferFrames = 0; // frames in this buffer; 0 before the first callback
-    std::int64_t StampNs = 0;       // steady clock when the device asked for this buffer
+    // Steady clock when this buffer is to start sounding: after the sound the device and
+    // the server still hold, so usually later than the callback.
+    std::int64_t StampNs = 0;
 };
 
 // Nanoseconds of sound in a number of frames at a rate (frames per second), exact
 // for any count without overflowing.
 std::uint64_t FramesToNanoseconds(std::uint64_t frames, std::uint32_t rate);
 
-// Nanoseconds played at nowNs: everything before the current buffer plus the time
-// since the device asked for it, never beyond the end of that buffer.
+// How long after SDL's callback for a buffer of deviceFrames that buffer starts to
+// sound, when the sound server was asked to hold serverMs in all (0: nothing asked).
+// PulseAudio, and PipeWire's Pulse server alike, keep about half of it queued for the
+// stream; SDL mixes a buffer when there is room for one, so it goes behind that and
+// the buffer before it (as bench/av-offset.sh measures on both servers).
+std::uint64_t SoundingDelayNs(int serverMs, std::uint32_t deviceFrames, std::uint32_t rate);
+
+// Nanoseconds played at nowNs: everything before the current buffer, plus the time
+// since it started sounding or less the time until it does, never beyond the end of that
+// buffer. Before its stamp the sound still playing is the previous buffers', so the
+// time runs on from them instead of waiting for the stamp.
 std::uint64_t PlayedNanoseconds(const PlayMark& mark, std::int64_t nowNs, std::uint32_t rate);
 
 // The show time for a number of nanoseconds played: milliseconds, modulo 2^32.

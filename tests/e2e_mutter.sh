@@ -8,15 +8,7 @@ source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 export SDL_AUDIODRIVER=dummy
 
-require_song
-why="$(mutter_missing)"
-[ -z "$why" ] || skip "$why"
-enter_session_bus
-make_workdir
-on_exit "rm -rf '$WORK'"
-trap stop_servers EXIT
-private_runtime
-start_mutter || skip "mutter did not start: $(tail -5 "$SESSION_DIR/mutter.log")"
+start_test_server mutter
 
 run_show() {
     (cd "$WORK" && exec env -u DISPLAY SDL_VIDEODRIVER=wayland timeout -k 5 150 "$SHOW") \

@@ -9,16 +9,8 @@ source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 MATCH="$LARKSPUR_BUILD_DIR/larkspur-sound-match"
 
-require_song
 [ -x "$MATCH" ] || skip "larkspur-sound-match is not built"
-why="$(pipewire_missing)"
-[ -z "$why" ] || skip "$why"
-enter_session_bus
-make_workdir
-on_exit "rm -rf '$WORK'"
-trap stop_servers EXIT
-private_runtime
-start_pipewire || skip "PipeWire did not start: $(tail -5 "$SESSION_DIR/pipewire.log")"
+start_test_server pipewire
 
 # Records the show's first seconds with the given environment; checks them.
 heard_matches() {

@@ -9,14 +9,8 @@ source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 MATCH="$LARKSPUR_BUILD_DIR/larkspur-sound-match"
 
-require_song
 [ -x "$MATCH" ] || skip "larkspur-sound-match is not built"
-why="$(pulse_missing)"
-[ -z "$why" ] || skip "$why"
-make_workdir
-on_exit "rm -rf '$WORK'"
-trap stop_servers EXIT
-start_pulse || skip "PulseAudio did not start: $(tail -5 "$PULSE_RUNTIME/log")"
+start_test_server pulse
 unset SDL_AUDIODRIVER
 
 parec -d show.monitor --format=s16le --rate=44100 --channels=2 --file-format=wav \

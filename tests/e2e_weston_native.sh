@@ -8,15 +8,7 @@ source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 export SDL_AUDIODRIVER=dummy
 
-require_song
-why="$(weston_missing)"
-[ -z "$why" ] || skip "$why"
-enter_private_tmp
-make_workdir
-on_exit "rm -rf '$WORK'"
-trap stop_servers EXIT
-private_runtime
-start_weston || skip "Weston did not start: $(tail -5 "$SESSION_DIR/weston.log")"
+start_test_server weston
 
 (cd "$WORK" && exec env -u DISPLAY SDL_VIDEODRIVER=wayland timeout -k 5 60 "$SHOW") \
     >"$WORK/stdout.txt" 2>"$WORK/stderr.txt" </dev/null &

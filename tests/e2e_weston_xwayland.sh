@@ -9,16 +9,7 @@ source "$here/e2e/common.sh"
 source "$here/servers/servers.sh"
 export SDL_AUDIODRIVER=dummy
 
-require_song
-why="$(weston_missing)"
-[ -z "$why" ] || skip "$why"
-command -v Xwayland >/dev/null || skip "Xwayland is not installed"
-enter_private_tmp
-make_workdir
-on_exit "rm -rf '$WORK'"
-trap stop_servers EXIT
-private_runtime
-start_weston xwayland || skip "Weston with Xwayland did not start: $(tail -5 "$SESSION_DIR/weston.log")"
+start_test_server weston-xwayland
 
 # With both displays there SDL takes X11, which here is Xwayland.
 (cd "$WORK" && exec env DISPLAY="$XWAYLAND_DISPLAY" timeout -k 5 150 "$SHOW") \

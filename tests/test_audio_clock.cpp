@@ -30,8 +30,10 @@ TEST(PlayClock, AdvancesWithTheClockWithinTheBufferOnly) {
     EXPECT_EQ(PlayedNanoseconds(PlayMark{}, 9000000000, Rate), 0u);
     // At the callback: everything before the buffer.
     EXPECT_EQ(PlayedNanoseconds(mark, 5000000, Rate), 1000000000u);
-    // A reading older than the mark (taken just before it was published).
-    EXPECT_EQ(PlayedNanoseconds(mark, 4000000, Rate), 1000000000u);
+    // Before the buffer sounds, the earlier ones still play: 1 ms to go is 1 ms less.
+    EXPECT_EQ(PlayedNanoseconds(mark, 4000000, Rate), 999000000u);
+    // Never below nothing, however far ahead the first buffer is stamped.
+    EXPECT_EQ(PlayedNanoseconds(PlayMark{0, Buffer, 90000000}, 5000000, Rate), 0u);
     // Part-way through the buffer.
     EXPECT_EQ(PlayedNanoseconds(mark, 5000000 + 7000000, Rate), 1007000000u);
     // The device is late for the next buffer: the clock stops at the end of this one.
@@ -66,6 +68,41 @@ TEST(PlayClock, IrregularCallbacksGiveAMonotonicSmoothClock) {
     // A staircase would change once per callback (14 times).
     EXPECT_GT(changes, 3 * 14);
     EXPECT_GT(readings, changes);
+}
+
+// A server that holds sound: each buffer is stamped to sound some time after its
+// callback, two buffers and a bit here. The clock runs that far behind what was handed
+// over, evenly, with no step where one mark replaces the last.
+TEST(PlayClock, BuffersStampedAheadGiveAnEvenClockThatFollowsTheSound) {
+    const std::int64_t latencyNs = 2 * static_cast<std::int64_t>(BufferNs) + 3000000;
+    const std::int64_t firstCallback = 1000000000;
+    std::uint64_t last = 0;
+    for (std::uint64_t k = 0; k < 20; ++k) {
+        const std::int64_t callbackAt = firstCallback + static_cast<std::int64_t>(k * BufferNs);
+        const PlayMark mark{k * Buffer, Buffer, callbackAt + latencyNs};
+        for (std::int64_t now = callbackAt; now < callbackAt + static_cast<std::int64_t>(BufferNs);
+             now += 1000000) {
+            const std::uint64_t played = PlayedNanoseconds(mark, now, Rate);
+            // What has sounded by now: the first buffer started at firstCallback + latency.
+            const std::int64_t sounded = now - firstCallback - latencyNs;
+            const std::uint64_t expected = sounded > 0 ? static_cast<std::uint64_t>(sounded) : 0u;
+            // Within the rounding of frames to nanoseconds (under 1 ns a buffer).
+            ASSERT_LE(played, expected + 25) << "buffer " << k << " at " << now;
+            ASSERT_GE(played + 25, expected) << "buffer " << k << " at " << now;
+            ASSERT_GE(played + 25, last) << "buffer " << k << " at " << now;
+            last = played;
+        }
+    }
+    EXPECT_GT(last, 15 * BufferNs);
+}
+
+TEST(PlayClock, SoundingDelayIsHalfWhatTheServerHoldsAndOneBuffer) {
+    // 200 ms asked, a 1024-frame buffer.
+    EXPECT_EQ(SoundingDelayNs(200, Buffer, Rate), 100000000u + BufferNs);
+    EXPECT_EQ(SoundingDelayNs(1000, 44100, Rate), 1500000000u);
+    // Nothing asked, or nonsense: no delay, as the device's own pace gives.
+    EXPECT_EQ(SoundingDelayNs(0, Buffer, Rate), 0u);
+    EXPECT_EQ(SoundingDelayNs(-200, Buffer, Rate), 0u);
 }
 
 TEST(PlayClock, RaiseToAtLeastKeepsTheHighest) {

@@ -123,3 +123,40 @@ TEST(FrameStatsDeathTest, NothingIsWrittenUnasked) {
         ::testing::ExitedWithCode(1), "");
     EXPECT_FALSE(fs::exists(path));
 }
+
+TEST(FrameStats, FrameTimesTextHasALineAFrameInOrder) {
+    EXPECT_EQ(FrameTimesText({}), "");
+    EXPECT_EQ(FrameTimesText({{1000, 0, 9000}, {9500000000123, 4294967295u, 9500000000999}}),
+              "1000 0 9000\n9500000000123 4294967295 9500000000999\n");
+}
+
+// The frame times alone are asked for: they are written, and the statistics line is not.
+TEST(FrameStatsDeathTest, ProgramWritesItsFrameTimesWhenItExits) {
+    const fs::path times = TempFile("times");
+    EXPECT_EXIT(
+        {
+            unsetenv("LARKSPUR_FRAME_STATS");
+            setenv("LARKSPUR_FRAME_TIMES", times.c_str(), 1);
+            StartFrameStats();
+            for (int i = 0; i < 3; ++i) {
+                FrameStatsObserver().Started();
+                FrameStatsObserver().Shown();
+            }
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::istringstream text(ReadAll(times));
+    long long started = 0, shown = 0, lastShown = 0;
+    unsigned showMs = 1;
+    int lines = 0;
+    while (text >> started >> showMs >> shown) {
+        // No song plays here: the show time is 0.
+        EXPECT_EQ(showMs, 0u);
+        EXPECT_LE(started, shown);
+        EXPECT_LE(lastShown, started);
+        lastShown = shown;
+        ++lines;
+    }
+    EXPECT_EQ(lines, 3);
+    fs::remove(times);
+}

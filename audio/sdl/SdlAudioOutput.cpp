@@ -13,6 +13,8 @@ namespace {
 struct SdlOutput {
     SDL_AudioDeviceID Device = 0;
     AudioOutputClient Client;
+    // From a callback to the moment its buffer starts to sound (SoundingDelayNs).
+    std::int64_t DelayNs = 0;
 };
 
 // Never destroyed: the program may end while the device still runs.
@@ -23,15 +25,24 @@ SdlOutput& Output() {
 
 constexpr int BytesPerFrame = 2 * static_cast<int>(sizeof(std::int16_t));
 
+// What the show asks PulseAudio (and PipeWire's Pulse server) to hold, through libpulse's
+// own variable. SDL's back end asks for one buffer in all and mixes the next only when
+// the server has room for a whole one, so the sound runs dry whenever the audio thread
+// is kept waiting a few milliseconds: a busy machine broke it up hundreds of times a
+// show. Held this long, the server asks for more with the rest still to play. A value
+// the user set stands.
+constexpr const char* PulseLatencyMs = "200";
+
 void SDLCALL FillAudio(void* userdata, Uint8* stream, int length) noexcept {
     if (stream == nullptr || length <= 0) {
         return;
     }
     std::memset(stream, 0, static_cast<std::size_t>(length));
-    const AudioOutputClient& client = static_cast<SdlOutput*>(userdata)->Client;
-    // The device asks for this buffer now: the moment it starts to sound, as far as the
-    // play clock is concerned.
-    const std::int64_t stamp = AudioOutputNanoseconds();
+    const SdlOutput& output = *static_cast<SdlOutput*>(userdata);
+    const AudioOutputClient& client = output.Client;
+    // The device asks for this buffer now; it sounds once what the server holds has
+    // played (SoundingDelayNs).
+    const std::int64_t stamp = AudioOutputNanoseconds() + output.DelayNs;
     const auto frames = static_cast<std::uint32_t>(length / BytesPerFrame);
     if (client.Mix(client.User, reinterpret_cast<std::int16_t*>(stream), frames)) {
         client.Sounding(client.User, frames, stamp);
@@ -52,6 +63,7 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
     SDL_SetHint(SDL_HINT_APP_NAME, "Larkspur");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Larkspur");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Larkspur");
+    SDL_setenv("PULSE_LATENCY_MSEC", PulseLatencyMs, 0);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         return false;
     }
@@ -71,6 +83,12 @@ bool OpenAudioOutput(std::uint32_t rate, std::uint32_t bufferFrames,
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const char* latency = SDL_getenv("PULSE_LATENCY_MSEC");
+    const bool pulse = driver != nullptr && std::strcmp(driver, "pulseaudio") == 0;
+    output.DelayNs = static_cast<std::int64_t>(
+        SoundingDelayNs(pulse && latency != nullptr ? SDL_atoi(latency) : 0,
+                        static_cast<std::uint32_t>(obtained.samples), rate));
     output.Device = device;
     return true;
 }

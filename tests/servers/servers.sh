@@ -331,13 +331,72 @@ wait_for_child_end() {
     return 1
 }
 
-# Keeps both processors busy until the script ends.
+# Keeps the processors busy until stop_cpu_load or the end of the script: one busy loop
+# for each, or the number given (more than there are processors makes the show wait for
+# one too).
+CPU_LOAD_PIDS=()
 start_cpu_load() {
     local i
-    for i in $(seq 1 "$(nproc)"); do
+    [ "${#CPU_LOAD_PIDS[@]}" -gt 0 ] || on_exit stop_cpu_load
+    for i in $(seq 1 "${1:-$(nproc)}"); do
         (while :; do :; done) &
-        on_exit "kill -KILL $! 2>/dev/null"
+        CPU_LOAD_PIDS+=("$!")
     done
+}
+
+# Ends the busy loops; waiting for each keeps the shell from reporting it "Killed".
+stop_cpu_load() {
+    local pid
+    for pid in "${CPU_LOAD_PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    CPU_LOAD_PIDS=()
+}
+
+# The start of every test on a real server, one of pulse, pipewire, weston,
+# weston-xwayland and mutter: the song, root and the server's tools (or a skip that
+# says which is missing), the private /tmp or session bus the server needs, a working
+# folder, and the server itself. A server that does not come up skips the test: that
+# says something about the machine, not about the show. May re-run the test script in
+# a namespace or under a session bus, without arguments (those scripts take none).
+start_test_server() {
+    local kind="$1" why
+    require_song
+    case "$kind" in
+    pulse) why="$(pulse_missing)" ;;
+    pipewire) why="$(pipewire_missing)" ;;
+    weston | weston-xwayland) why="$(weston_missing)" ;;
+    mutter) why="$(mutter_missing)" ;;
+    *) fail "no such server: $kind" ;;
+    esac
+    if [ -z "$why" ] && [ "$kind" = weston-xwayland ] && ! command -v Xwayland >/dev/null; then
+        why="Xwayland is not installed"
+    fi
+    [ -z "$why" ] || skip "$why"
+    case "$kind" in
+    weston*) enter_private_tmp ;;
+    pipewire | mutter) enter_session_bus ;;
+    esac
+    make_workdir
+    on_exit "rm -rf '$WORK'"
+    trap stop_servers EXIT
+    if [ "$kind" = pulse ]; then
+        start_pulse || skip "PulseAudio did not start: $(tail -5 "$PULSE_RUNTIME/log" 2>&1)"
+        return 0
+    fi
+    private_runtime
+    case "$kind" in
+    pipewire)
+        start_pipewire || skip "PipeWire did not start: $(tail -5 "$SESSION_DIR/pipewire.log" 2>&1)" ;;
+    weston)
+        start_weston || skip "Weston did not start: $(tail -5 "$SESSION_DIR/weston.log" 2>&1)" ;;
+    weston-xwayland)
+        start_weston xwayland ||
+            skip "Weston with Xwayland did not start: $(tail -5 "$SESSION_DIR/weston.log" 2>&1)" ;;
+    mutter)
+        start_mutter || skip "mutter did not start: $(tail -5 "$SESSION_DIR/mutter.log" 2>&1)" ;;
+    esac
 }
 
 trap stop_servers EXIT
