@@ -51,7 +51,7 @@ fi
 nice emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARKSPUR_WERROR=ON \
     -DLARKSPUR_PLATFORM=web -DLARKSPUR_WEB_DEPS="$deps" -DLARKSPUR_WEB_DATA="$root/$stage" \
     "${ccache_options[@]}" >/dev/null
-nice cmake --build build-web -j "$(nproc)" --target larkspur
+nice cmake --build build-web -j "$(nproc)" --target larkspur larkspur-test-page
 for file in index.html show.js show.wasm show.data; do
     [ -f "build-web/$file" ] || fail "build-web/$file was not made"
 done

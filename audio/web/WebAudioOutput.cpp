@@ -6,7 +6,7 @@
 // The output's clock is the context's play position.
 #include "audio/AudioOutput.h"
 
-#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
 #include <emscripten/emscripten.h>
 
 #include <cstring>

@@ -2,7 +2,7 @@
 // context is a WebGL 1 context on the page's canvas, with the GL 1.1 layer (Gl11.cpp)
 // over it. SwapBuffers hands control to the browser until its next animation frame:
 // the browser shows the canvas then, and the show's loop goes on where it stopped.
-#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
 #include <emscripten/html5_webgl.h>
 
 #include <algorithm>
@@ -14,6 +14,9 @@
 #include "platform/web/WebGl.h"
 
 static std::vector<std::unique_ptr<PlatformGlContext>> Contexts;
+
+// A page that reads its frames back after they are shown (the tests') asks to keep them.
+EM_JS(int, web_keep_frames, (), { return Module.larkspurKeepFrames ? 1 : 0; });
 
 // Waits for the next animation frame; what the page asked to run at each frame (the
 // sound output's top-up) runs first.
@@ -96,6 +99,7 @@ HGLRC wglCreateContext(HDC dc) {
     attributes.stencil = EM_FALSE;
     // One sample per pixel, as the desktop's window has.
     attributes.antialias = EM_FALSE;
+    attributes.preserveDrawingBuffer = web_keep_frames() != 0 ? EM_TRUE : EM_FALSE;
     attributes.majorVersion = 1;
     attributes.minorVersion = 0;
     const EMSCRIPTEN_WEBGL_CONTEXT_HANDLE made =

@@ -5,6 +5,7 @@
 // emscripten_gl* names are the browser's own calls under the names that are free for
 // ours. Lighting is worked out per vertex, as the fixed pipeline does.
 #include <GL/gl.h>
+#include <GL/glu.h>
 
 #include <cmath>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The rest of the contract on a web page: message boxes are text on the page, the
 // display is the page's (nothing to switch or give back), libraries are linked in, and
 // there are no signals, standard streams to guard or call stacks to name.
-#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
 
 #include <cstring>
 

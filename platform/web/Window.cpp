@@ -2,7 +2,7 @@
 // the page's canvas; the page queues its key and size events, which become messages
 // here, behind anything posted. The quit message is a flag delivered once the queue is
 // empty, as on Win32; sent messages call the window procedure at once.
-#include <emscripten/em_js.h>
+#include <emscripten/emscripten.h>
 
 #include <algorithm>
 #include <deque>
@@ -137,7 +137,7 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
 // The page has one canvas: the window is drawn on it at the canvas's own size (the
 // page keeps it 4:3 at the screen's resolution), which the procedure is told.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE instance,
+                     int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE,
                      void*) {
     ObservePlatformCall("CreateWindowExA");
     const auto known = std::find_if(Classes.begin(), Classes.end(), [className](const auto& c) {
