@@ -48,7 +48,7 @@ EM_JS(int, web_audio_open, (int rate), {
         return 0;
     }
     try {
-        Module.larkspurAudio = {context: new Context({sampleRate: rate}), next: 0};
+        Module.larkspurAudio = {context : new Context({sampleRate : rate}), next : 0};
     } catch (e) {
         return 0;
     }
@@ -59,7 +59,7 @@ EM_JS(void, web_audio_start, (), {
     const audio = Module.larkspurAudio;
     audio.context.resume();
     audio.next = audio.context.currentTime + 0.05;
-    const pump = () => Module._WebAudioTopUp();
+    const pump = () = > Module._WebAudioTopUp();
     audio.timer = setInterval(pump, 20);
     (Module.larkspurOnFrame = Module.larkspurOnFrame || []).push(pump);
 });
@@ -121,9 +121,9 @@ extern "C" EMSCRIPTEN_KEEPALIVE void WebAudioTopUp() {
         std::fill(output.Mixed.begin(), output.Mixed.end(), std::int16_t{0});
         const bool song =
             output.Client.Mix(output.Client.User, output.Mixed.data(), output.BufferFrames);
-        const double start = web_audio_queue(output.Mixed.data(),
-                                              static_cast<int>(output.BufferFrames),
-                                              static_cast<int>(output.Rate));
+        const double start =
+            web_audio_queue(output.Mixed.data(), static_cast<int>(output.BufferFrames),
+                            static_cast<int>(output.Rate));
         if (song) {
             output.Queued.push_back(QueuedBuffer{start, output.BufferFrames});
         }

@@ -35,7 +35,8 @@ struct Entry {
     FARPROC Address;
 };
 
-#define LARKSPUR_LINKED(name) {#name, reinterpret_cast<FARPROC>(&name)}
+#define LARKSPUR_LINKED(name)                                                                      \
+    { #name, reinterpret_cast < FARPROC>(&name) }
 const Entry Entries[] = {
     {"png_open_file", reinterpret_cast<FARPROC>(&OpenFile)},
     {"png_close_file", reinterpret_cast<FARPROC>(&CloseFile)},

@@ -85,8 +85,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 
 void Transform(const Matrix& m, const float in[4], float out[4]) {
     for (int row = 0; row < 4; ++row) {
-        out[row] = m.M[row] * in[0] + m.M[4 + row] * in[1] + m.M[8 + row] * in[2] +
-                   m.M[12 + row] * in[3];
+        out[row] =
+            m.M[row] * in[0] + m.M[4 + row] * in[1] + m.M[8 + row] * in[2] + m.M[12 + row] * in[3];
     }
 }
 
@@ -230,9 +230,9 @@ enum UniformSlot {
 };
 
 const char* const UniformNames[USlotCount] = {
-    "projection", "modelView",  "normalMatrix",   "textureMatrix", "lighting",
-    "lightOn",    "lightPos",   "lightAmbient",   "lightDiffuse",  "sceneAmbient",
-    "material",   "colourMaterial", "texturing",  "texGen",        "sampler"};
+    "projection", "modelView",      "normalMatrix", "textureMatrix", "lighting",
+    "lightOn",    "lightPos",       "lightAmbient", "lightDiffuse",  "sceneAmbient",
+    "material",   "colourMaterial", "texturing",    "texGen",        "sampler"};
 
 const char* const VertexSource = R"(
 attribute vec3 position;
@@ -333,8 +333,7 @@ void SetUniforms() {
     EnsureProgram();
     emscripten_glUniformMatrix4fv(s.Uniform[UProjection], 1, GL_FALSE, s.Projection.back().M);
     emscripten_glUniformMatrix4fv(s.Uniform[UModelView], 1, GL_FALSE, s.ModelView.back().M);
-    emscripten_glUniformMatrix4fv(s.Uniform[UTextureMatrix], 1, GL_FALSE,
-                                  s.TextureMatrix.back().M);
+    emscripten_glUniformMatrix4fv(s.Uniform[UTextureMatrix], 1, GL_FALSE, s.TextureMatrix.back().M);
     emscripten_glUniform1i(s.Uniform[ULighting], s.Lighting ? 1 : 0);
     const bool texturing = Texturing();
     emscripten_glUniform1i(s.Uniform[UTexturing], texturing ? 1 : 0);
@@ -623,10 +622,22 @@ void glRotated(GLdouble angle, GLdouble x, GLdouble y, GLdouble z) {
     const double c = std::cos(radians);
     const double s = std::sin(radians);
     const double t = 1.0 - c;
-    const double m[16] = {t * x * x + c,     t * x * y + s * z, t * x * z - s * y, 0,
-                          t * x * y - s * z, t * y * y + c,     t * y * z + s * x, 0,
-                          t * x * z + s * y, t * y * z - s * x, t * z * z + c,     0,
-                          0,                 0,                 0,                 1};
+    const double m[16] = {t * x * x + c,
+                          t * x * y + s * z,
+                          t * x * z - s * y,
+                          0,
+                          t * x * y - s * z,
+                          t * y * y + c,
+                          t * y * z + s * x,
+                          0,
+                          t * x * z + s * y,
+                          t * y * z - s * x,
+                          t * z * z + c,
+                          0,
+                          0,
+                          0,
+                          0,
+                          1};
     glMultMatrixd(m);
 }
 
@@ -905,8 +916,9 @@ void glGetTexLevelParameteriv(GLenum target, GLint, GLenum name, GLint* out) {
         *out = 0;
         return;
     }
-    *out = name == GL_TEXTURE_WIDTH ? S().ProxyWidth : name == GL_TEXTURE_HEIGHT ? S().ProxyHeight
-                                                                                  : 0;
+    *out = name == GL_TEXTURE_WIDTH    ? S().ProxyWidth
+           : name == GL_TEXTURE_HEIGHT ? S().ProxyHeight
+                                       : 0;
 }
 
 void glPixelStorei(GLenum name, GLint value) {

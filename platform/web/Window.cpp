@@ -137,8 +137,7 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
 // The page has one canvas: the window is drawn on it at the canvas's own size (the
 // page keeps it 4:3 at the screen's resolution), which the procedure is told.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
-                     int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE,
-                     void*) {
+                     int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
     ObservePlatformCall("CreateWindowExA");
     const auto known = std::find_if(Classes.begin(), Classes.end(), [className](const auto& c) {
         return className != nullptr && c.Name == className;
@@ -175,9 +174,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     if (!IsLiveWindow(handle)) {
         return nullptr;
     }
-    handle->Procedure(handle, WM_SIZE, 0,
-                      MAKELPARAM(static_cast<unsigned>(handle->Width),
-                                 static_cast<unsigned>(handle->Height)));
+    handle->Procedure(
+        handle, WM_SIZE, 0,
+        MAKELPARAM(static_cast<unsigned>(handle->Width), static_cast<unsigned>(handle->Height)));
     return IsLiveWindow(handle) ? handle : nullptr;
 }
 

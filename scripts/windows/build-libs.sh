@@ -169,6 +169,8 @@ mkdir -p "$prefix/include" "$prefix/lib/pkgconfig" "$work"
 
 if [ "$target" = web ]; then
     host=wasm32-unknown-emscripten
+    # libopenmpt's config.sub predates the emscripten system name; the CPU is enough.
+    openmpt_host=wasm32-unknown-none
     export CC=emcc CXX=em++ AR=emar RANLIB=emranlib
     # The show catches the player's exceptions (a damaged song), so they must unwind.
     export CFLAGS="-O2" CXXFLAGS="-O2 -fexceptions" LDFLAGS="-L$prefix/lib -fexceptions"
@@ -177,6 +179,7 @@ if [ "$target" = web ]; then
     jpeg_target=(-DHAVE_SIZE_T=TRUE -DSIZE_T=4)
 else
     host=$triple
+    openmpt_host=$triple
     export CC="$triple-gcc-posix" CXX="$triple-g++-posix"
     export AR="$triple-ar" RANLIB="$triple-ranlib" RC="$triple-windres" STRIP="$triple-strip"
     export CFLAGS="-O2" CXXFLAGS="-O2" LDFLAGS="-L$prefix/lib"
@@ -243,7 +246,7 @@ build_libopenmpt() {
     # The library alone: no player, examples, tests or documents, and none of the
     # optional decoders and outputs; zlib (from the prefix) for compressed modules.
     step "libopenmpt configure" "$log" \
-        run_in "$dir" ./configure --host="$host" --prefix="$prefix" \
+        run_in "$dir" ./configure --host="$openmpt_host" --prefix="$prefix" \
         --enable-static --disable-shared \
         --disable-openmpt123 --disable-examples --disable-tests --disable-doxygen-doc \
         --with-zlib --without-mpg123 --without-ogg --without-vorbis --without-vorbisfile \

@@ -24,18 +24,17 @@ std::uint64_t Frame = 0;
 std::uint32_t Time = 0;
 bool Planned = false;
 
-EM_JS(int, seam_still_count, (), {
-    return Module.larkspurStillTimes ? Module.larkspurStillTimes.length : 0;
-});
+EM_JS(int, seam_still_count, (),
+      { return Module.larkspurStillTimes ? Module.larkspurStillTimes.length : 0; });
 EM_JS(int, seam_still_time, (int i), { return Module.larkspurStillTimes[i]; });
 EM_JS(int, seam_canvas_width, (), { return Module.canvas.width; });
 EM_JS(int, seam_canvas_height, (), { return Module.canvas.height; });
 EM_JS(void, seam_keep, (int ms, const std::uint8_t* pixels, int width, int height), {
     Module.larkspurStills = Module.larkspurStills || {};
     Module.larkspurStills[ms] = {
-        width: width,
-        height: height,
-        pixels: HEAPU8.slice(pixels, pixels + width * height * 4),
+        width : width,
+        height : height,
+        pixels : HEAPU8.slice(pixels, pixels + width * height * 4),
     };
 });
 
@@ -71,20 +70,20 @@ void Shown() {
 
 struct Install {
     Install() {
-        SetFrameObserver(FrameObserver{
-            [] {
-                if (!Planned && Stills.empty()) {
-                    for (int i = 0, n = seam_still_count(); i < n; ++i) {
-                        Stills.push_back(static_cast<std::uint32_t>(seam_still_time(i)));
-                    }
-                    Planned = !Stills.empty();
-                    if (Planned) {
-                        SetShowTimeSource([] { return Time; });
-                    }
-                }
-                Started();
-            },
-            Shown});
+        SetFrameObserver(FrameObserver{[] {
+                                           if (!Planned && Stills.empty()) {
+                                               for (int i = 0, n = seam_still_count(); i < n; ++i) {
+                                                   Stills.push_back(static_cast<std::uint32_t>(
+                                                       seam_still_time(i)));
+                                               }
+                                               Planned = !Stills.empty();
+                                               if (Planned) {
+                                                   SetShowTimeSource([] { return Time; });
+                                               }
+                                           }
+                                           Started();
+                                       },
+                                       Shown});
     }
 } Installed;
 
