@@ -59,7 +59,9 @@ EM_JS(void, web_audio_start, (), {
     const audio = Module.larkspurAudio;
     audio.context.resume();
     audio.next = audio.context.currentTime + 0.05;
-    const pump = () = > Module._WebAudioTopUp();
+    const pump = function() {
+        Module._WebAudioTopUp();
+    };
     audio.timer = setInterval(pump, 20);
     (Module.larkspurOnFrame = Module.larkspurOnFrame || []).push(pump);
 });

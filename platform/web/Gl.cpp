@@ -21,7 +21,7 @@ EM_JS(int, web_keep_frames, (), { return Module.larkspurKeepFrames ? 1 : 0; });
 // Waits for the next animation frame; what the page asked to run at each frame (the
 // sound output's top-up) runs first.
 EM_ASYNC_JS(void, web_wait_for_frame, (), {
-    await new Promise((resolve) = > requestAnimationFrame(resolve));
+    await new Promise(function(resolve) { requestAnimationFrame(resolve); });
     for (const hook of Module.larkspurOnFrame || []) {
         hook();
     }
