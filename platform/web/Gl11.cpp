@@ -911,6 +911,11 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei widt
     }
 }
 
+// GLU's mipmap builder also knows 1D and 3D textures; the page has only 2D ones.
+void glTexImage1D(GLenum, GLint, GLint, GLsizei, GLint, GLenum, GLenum, const void*) {}
+void glTexImage3D(GLenum, GLint, GLint, GLsizei, GLsizei, GLsizei, GLint, GLenum, GLenum,
+                  const void*) {}
+
 void glGetTexLevelParameteriv(GLenum target, GLint, GLenum name, GLint* out) {
     if (target != GL_PROXY_TEXTURE_2D) {
         *out = 0;
