@@ -277,6 +277,8 @@ build_libglu() {
     dir=$(source_copy libglu)
     mkdir -p "$dir/out" "$prefix/include/GL"
     for file in "$dir"/src/libtess/*.c "$dir"/src/libutil/mipmap.c "$dir"/src/libutil/error.c; do
+        # The heap is a part of priorityq.c, which includes it.
+        [ "$(basename "$file")" != priorityq-heap.c ] || continue
         objects+=("$dir/out/$(basename "$file" .c).o")
         step "libglu $(basename "$file")" "$log" \
             run "$CC" $CFLAGS -DNDEBUG -I"$dir/include" -I"$dir/src/include" -c "$file" \
