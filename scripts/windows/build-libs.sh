@@ -259,12 +259,14 @@ build_libopenmpt() {
 build_freetype() {
     local dir log="$work/freetype.log"
     dir=$(source_copy freetype)
-    # Outlines of TrueType faces only: none of the optional decoders.
+    # Outlines of TrueType faces only: none of the optional decoders, and zlib from the
+    # prefix (else FreeType builds in a copy of its own, which clashes with it).
     step "freetype configure" "$log" \
         cmake -S "$dir" -B "$dir/out" -G "Unix Makefiles" "${cmake_target[@]}" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DCMAKE_INSTALL_LIBDIR="$prefix/lib" -DBUILD_SHARED_LIBS=OFF \
-        -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
+        -DFT_REQUIRE_ZLIB=ON -DZLIB_LIBRARY="$prefix/lib/libz.a" \
+        -DZLIB_INCLUDE_DIR="$prefix/include" -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
         -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON
     step "freetype build" "$log" run cmake --build "$dir/out" -- "${jobs[@]}"
     step "freetype install" "$log" run cmake --install "$dir/out"
