@@ -11,6 +11,7 @@ add_executable(larkspur-test-page ${CMAKE_SOURCE_DIR}/app/Main.cpp
     ${CMAKE_SOURCE_DIR}/tests/web/ShowTimeSeam.cpp)
 target_link_libraries(larkspur-test-page PRIVATE larkspur_core)
 set_target_properties(larkspur-test-page PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/test)
+set_target_properties(larkspur PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 foreach(page larkspur larkspur-test-page)
     set_target_properties(${page} PROPERTIES OUTPUT_NAME show SUFFIX ".js")
     target_link_options(${page} PRIVATE

@@ -4,6 +4,7 @@
 #include <emscripten/emscripten.h>
 
 #include <cstring>
+#include <typeinfo>
 
 #include "platform/CallStack.h"
 #include "platform/DisplayGuard.h"
@@ -89,4 +90,10 @@ BOOL FreeLibrary(HMODULE) {
 
 HMODULE LoadProgramLibrary(const char* fileName) {
     return LoadLibraryA(fileName);
+}
+
+// The browser's unwinding keeps the exception being handled to itself, so the report of
+// an error that nothing caught names no type.
+extern "C" std::type_info* __cxa_current_exception_type() {
+    return nullptr;
 }
