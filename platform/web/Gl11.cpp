@@ -43,6 +43,7 @@ void emscripten_glUseProgram(GLuint program);
 GLint emscripten_glGetUniformLocation(GLuint program, const GLchar* name);
 void emscripten_glUniform1i(GLint location, GLint value);
 void emscripten_glUniform1iv(GLint location, GLsizei count, const GLint* values);
+void emscripten_glUniform2i(GLint location, GLint x, GLint y);
 void emscripten_glUniform4fv(GLint location, GLsizei count, const GLfloat* values);
 void emscripten_glUniformMatrix4fv(GLint location, GLsizei count, GLboolean transpose,
                                    const GLfloat* values);
@@ -338,8 +339,8 @@ void SetUniforms() {
     const bool texturing = Texturing();
     emscripten_glUniform1i(s.Uniform[UTexturing], texturing ? 1 : 0);
     emscripten_glUniform1i(s.Uniform[USampler], 0);
-    const GLint gen[2] = {s.GenS && texturing ? 1 : 0, s.GenT && texturing ? 1 : 0};
-    emscripten_glUniform1iv(s.Uniform[UTexGen], 2, gen);
+    emscripten_glUniform2i(s.Uniform[UTexGen], s.GenS && texturing ? 1 : 0,
+                           s.GenT && texturing ? 1 : 0);
     if (!s.Lighting) {
         return;
     }

@@ -144,9 +144,16 @@ class Page:
                                                    "button": "left", "clickCount": 1})
 
     def key(self, key, code):
+        """Held for a few frames, as a hand holds it: the show reads keys between frames."""
         for kind in ("keyDown", "keyUp"):
             self.call("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": key,
                                                  "windowsVirtualKeyCode": code})
+            time.sleep(0.3)
+
+    def screenshot(self, path):
+        data = self.call("Page.captureScreenshot", {"format": "png"})["data"]
+        with open(path, "wb") as out:
+            out.write(base64.b64decode(data))
 
     def bytes_of(self, expression):
         """The bytes of a typed array, through base64 in pieces."""
@@ -256,6 +263,8 @@ def escape(page_dir):
         page.click()
         page.wait_for("larkspurTimes.firstFrame !== undefined", 30, "the first frame")
         time.sleep(1)
+        if os.environ.get("LARKSPUR_PAGE_SHOT"):
+            page.screenshot(os.environ["LARKSPUR_PAGE_SHOT"])
         if page.eval("state") != "playing":
             raise Failure("the show stopped before Escape: %s" % page.status())
         page.key("Escape", 27)
