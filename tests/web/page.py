@@ -165,8 +165,10 @@ class Page:
         return base64.b64decode(text)
 
     def errors(self):
+        # The test page's own reading back of the stills makes the driver note a stall.
         return [(kind, text) for kind, text in self.console
-                if kind in ("error", "exception", "warning", "assert")]
+                if kind in ("error", "exception", "warning", "assert")
+                and "GPU stall due to ReadPixels" not in text]
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):
