@@ -1,14 +1,16 @@
 # The back end the programs are built for. A folder with back ends keeps what every
 # platform shares at its top and one subfolder per back end, named as LARKSPUR_PLATFORM
 # names it: platform/sdl/ (Linux: SDL2, RandR, dlopen) beside platform/windows/ (the
-# system's own calls).
-if(WIN32)
+# system's own calls) and platform/web/ (a browser page: WebGL, Web Audio).
+if(EMSCRIPTEN)
+    set(larkspur_default_platform web)
+elseif(WIN32)
     set(larkspur_default_platform windows)
 else()
     set(larkspur_default_platform sdl)
 endif()
-set(LARKSPUR_PLATFORM ${larkspur_default_platform} CACHE STRING "The back end: sdl or windows")
-set_property(CACHE LARKSPUR_PLATFORM PROPERTY STRINGS sdl windows)
+set(LARKSPUR_PLATFORM ${larkspur_default_platform} CACHE STRING "The back end: sdl, windows or web")
+set_property(CACHE LARKSPUR_PLATFORM PROPERTY STRINGS sdl windows web)
 if(NOT IS_DIRECTORY ${CMAKE_SOURCE_DIR}/platform/${LARKSPUR_PLATFORM})
     message(FATAL_ERROR "LARKSPUR_PLATFORM=${LARKSPUR_PLATFORM} names no back end under platform/")
 endif()

@@ -11,7 +11,9 @@
 #   windows  cross-build the Windows show and run its tests under Wine (run, plus
 #            MinGW-w64 and Wine); also adds a deb-src entry to apt's sources when apt has
 #            none, so that apt-get source can fetch the libraries' sources, and says so.
-#            Only this profile changes apt's configuration.
+#            Only this profile and web change apt's configuration.
+#   web      build the show for a web browser with emcc and test it in headless Chromium
+#            (run, plus Emscripten and Chromium); adds the same deb-src entry as windows.
 # Safe to run again; needs root (or sudo) only when something is missing.
 # LARKSPUR_APT_ETC (default /etc/apt) is the apt configuration read and written.
 set -euo pipefail
@@ -76,6 +78,14 @@ packages_windows() {
     echo dpkg-dev
 }
 
+packages_web() {
+    # the WebAssembly compiler (its system libraries come built in the package) and the
+    # browser the page's tests run in; the tests drive it over its DevTools socket
+    echo emscripten chromium python3-websocket
+    # apt-get source and dpkg-source unpack the libraries' Debian sources, as for windows
+    echo dpkg-dev
+}
+
 list=0
 if [ "${1:-}" = "--list" ]; then
     list=1
@@ -86,7 +96,7 @@ words=()
 for profile in "$@"; do
     case "$profile" in
     run) ;;
-    record | package | test | windows) words+=($(packages_run)) ;;
+    record | package | test | windows | web) words+=($(packages_run)) ;;
     *)
         echo "install-deps: unknown profile \"$profile\"" >&2
         usage
@@ -124,8 +134,8 @@ done
 apt_etc="${LARKSPUR_APT_ETC:-/etc/apt}"
 wrote=""
 for profile in "$@"; do
-    [ "$profile" = windows ] || continue
-    # The Windows libraries are built from Debian's own source packages, so apt needs a
+    [ "$profile" = windows ] || [ "$profile" = web ] || continue
+    # The Windows and web libraries are built from Debian's own source packages, so apt needs a
     # deb-src entry: one that mirrors this machine's Debian entries, added only when it
     # has none yet.
     entries=$("$here/windows/deb-src-entries.sh" "$apt_etc")
