@@ -136,6 +136,26 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
 
 // The page has one canvas: the window is drawn on it at the canvas's own size (the
 // page keeps it 4:3 at the screen's resolution), which the procedure is told.
+// Win32's DestroyWindow, for a window's default close and a creation the procedure
+// refuses; the show itself never destroys its window.
+static BOOL DestroyWindow(HWND window) {
+    ObservePlatformCall("DestroyWindow");
+    if (!IsLiveWindow(window)) {
+        SetPlatformFailure("DestroyWindow: invalid window handle");
+        return FALSE;
+    }
+    window->Procedure(window, WM_DESTROY, 0, 0);
+    const auto found = std::find_if(Windows.begin(), Windows.end(),
+                                    [window](const auto& live) { return live.get() == window; });
+    if (found == Windows.end()) {
+        return TRUE;
+    }
+    DetachContextsFromWindow(window);
+    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
+    Windows.erase(found);
+    return TRUE;
+}
+
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
     ObservePlatformCall("CreateWindowExA");
@@ -180,32 +200,14 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     return IsLiveWindow(handle) ? handle : nullptr;
 }
 
-BOOL DestroyWindow(HWND window) {
-    ObservePlatformCall("DestroyWindow");
-    if (!IsLiveWindow(window)) {
-        SetPlatformFailure("DestroyWindow: invalid window handle");
-        return FALSE;
-    }
-    window->Procedure(window, WM_DESTROY, 0, 0);
-    const auto found = std::find_if(Windows.begin(), Windows.end(),
-                                    [window](const auto& live) { return live.get() == window; });
-    if (found == Windows.end()) {
-        return TRUE;
-    }
-    DetachContextsFromWindow(window);
-    std::erase_if(Queue, [window](const MSG& msg) { return msg.hwnd == window; });
-    Windows.erase(found);
-    return TRUE;
-}
-
-BOOL ShowWindow(HWND window, int command) {
+BOOL ShowWindow(HWND window, int) {
     ObservePlatformCall("ShowWindow");
     if (!IsLiveWindow(window)) {
         SetPlatformFailure("ShowWindow: invalid window handle");
         return FALSE;
     }
     const BOOL wasVisible = window->Visible ? TRUE : FALSE;
-    window->Visible = command != SW_HIDE;
+    window->Visible = true;
     return wasVisible;
 }
 
