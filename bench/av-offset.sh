@@ -11,18 +11,8 @@
 set -euo pipefail
 server="${1:?pulse or pipewire}"
 seconds="${2:-20}"
-source_dir="$(cd "$(dirname "$0")/.." && pwd)"
-export LARKSPUR_BUILD_DIR="${LARKSPUR_BUILD_DIR:-$source_dir/build}"
-if [ "$server" = pipewire ] && [ "${LARKSPUR_SESSION_BUS:-}" != 1 ]; then
-    LARKSPUR_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
-fi
-source "$source_dir/tests/e2e/common.sh"
-source "$source_dir/tests/servers/servers.sh"
-programs=("${@:3}")
-[ "${#programs[@]}" -gt 0 ] || programs=("$LARKSPUR_BUILD_DIR/larkspur-measured")
-for program in "${programs[@]}"; do
-    [ -x "${program##* }" ] || fail "not a program: $program"
-done
+source "$(dirname "$0")/sound-bench.sh" "$@"
+bench_programs "$LARKSPUR_BUILD_DIR/larkspur-measured" "${@:3}"
 OFFSET="$LARKSPUR_BUILD_DIR/bench/larkspur-av-offset"
 [ -x "$OFFSET" ] || fail "larkspur-av-offset is not built (it needs libpulse-dev)"
 make_workdir

@@ -13,18 +13,8 @@ set -euo pipefail
 server="${1:?pulse or pipewire}"
 min_ms="${2:-2}"
 loops="${3:-$(nproc)}"
-source_dir="$(cd "$(dirname "$0")/.." && pwd)"
-export LARKSPUR_BUILD_DIR="${LARKSPUR_BUILD_DIR:-$source_dir/build}"
-if [ "$server" = pipewire ] && [ "${LARKSPUR_SESSION_BUS:-}" != 1 ]; then
-    LARKSPUR_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$@"
-fi
-source "$source_dir/tests/e2e/common.sh"
-source "$source_dir/tests/servers/servers.sh"
-programs=("${@:4}")
-[ "${#programs[@]}" -gt 0 ] || programs=("$SHOW")
-for program in "${programs[@]}"; do
-    [ -x "${program##* }" ] || fail "not a program: $program"
-done
+source "$(dirname "$0")/sound-bench.sh" "$@"
+bench_programs "$SHOW" "${@:4}"
 GAPS="$LARKSPUR_BUILD_DIR/bench/larkspur-sound-gaps"
 make_workdir
 on_exit "rm -rf '$WORK'"

@@ -134,8 +134,6 @@ HINSTANCE GetModuleHandleA(const char* moduleName) {
     return moduleName == nullptr ? &ProgramInstance : nullptr;
 }
 
-// The page has one canvas: the window is drawn on it at the canvas's own size (the
-// page keeps it 4:3 at the screen's resolution), which the procedure is told.
 // Win32's DestroyWindow, for a window's default close and a creation the procedure
 // refuses; the show itself never destroys its window.
 static BOOL DestroyWindow(HWND window) {
@@ -156,6 +154,8 @@ static BOOL DestroyWindow(HWND window) {
     return TRUE;
 }
 
+// The page has one canvas: the window is drawn on it at the canvas's own size (the
+// page keeps it 4:3 at the screen's resolution), which the procedure is told.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU, HINSTANCE, void*) {
     ObservePlatformCall("CreateWindowExA");
